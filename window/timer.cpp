@@ -1,0 +1,65 @@
+#include "window/timer.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace blinkolux {
+
+Timer::Timer(TimerSet& set, TimerDescription description, std::function<void()> handler)
+    : set_(set),
+      interval_(std::max(description.interval, 1)),
+      enabled_(description.enabled),
+      deadline_(set.now() + interval_),
+      handler_(std::move(handler)) {
+  set_.timers_.push_back(this);
+}
+
+void Timer::setInterval(std::int32_t ms) {
+  ms = std::max(ms, 1);
+  if (ms == interval_) return;
+  interval_ = ms;
+  deadline_ = set_.now() + interval_;
+}
+
+void Timer::setEnabled(bool enabled) {
+  if (enabled && !enabled_) deadline_ = set_.now() + interval_;
+  enabled_ = enabled;
+}
+
+void TimerSet::pause(Millis ms) {
+  const Millis until = now() + ms;
+  clock_.sleepUntil(until);
+  if (inHandler_) handlerNow_ = until;
+}
+
+std::optional<Millis> TimerSet::nextDeadline() const {
+  std::optional<Millis> next;
+  for (const Timer* timer : timers_)
+    if (timer->enabled_ && (!next || timer->deadline_ < *next)) next = timer->deadline_;
+  return next;
+}
+
+bool TimerSet::runNextDue() {
+  if (inHandler_) return false;
+  const Millis clockNow = clock_.now();
+  Timer* due = nullptr;
+  for (Timer* timer : timers_)
+    if (timer->enabled_ && timer->deadline_ <= clockNow &&
+        (due == nullptr || timer->deadline_ < due->deadline_))
+      due = timer;
+  if (due == nullptr) return false;
+
+  // Logical time never runs backwards: an expiry delivered after a pause runs at the pause's end.
+  handlerNow_ = std::max(handlerNow_, due->deadline_);
+  const Millis interval = due->interval_;
+  Millis next = due->deadline_ + interval;
+  if (next <= clockNow) next += ((clockNow - next) / interval + 1) * interval;
+  due->deadline_ = next;
+
+  inHandler_ = true;
+  due->handler_();
+  inHandler_ = false;
+  return true;
+}
+
+}  // namespace blinkolux

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace blinkolux {
+
+using Millis = std::int64_t;
+
+// A monotonic millisecond clock that can also block the calling thread.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual Millis now() const = 0;
+  virtual void sleepUntil(Millis time) = 0;
+};
+
+class TimerSet;
+
+struct TimerDescription {
+  std::int32_t interval;  // ms
+  bool enabled;
+};
+
+// A periodic timer of the window. Its countdown rules:
+// - enabling a stopped timer starts one interval from now; enabling a running one changes nothing;
+// - assigning a different interval restarts the countdown from now, the same interval leaves it
+//   running (the 1 ms speed poll assigns the running light's interval at every expiry);
+// - intervals below 1 ms count as 1 ms, so no timer can spin.
+class Timer {
+ public:
+  Timer(TimerSet& set, TimerDescription description, std::function<void()> handler);
+  Timer(const Timer&) = delete;
+  Timer& operator=(const Timer&) = delete;
+
+  std::int32_t interval() const { return interval_; }
+  bool enabled() const { return enabled_; }
+  void setInterval(std::int32_t ms);
+  void setEnabled(bool enabled);
+
+ private:
+  friend class TimerSet;
+  TimerSet& set_;
+  std::int32_t interval_;
+  bool enabled_;
+  Millis deadline_ = 0;
+  std::function<void()> handler_;
+};
+
+// Keeps the deadlines of the window's timers and runs their handlers one at a time. The platform
+// only wakes it at the earliest deadline, so its own timers never define the countdown rules.
+//
+// Delivery rules:
+// - deadlines follow the schedule (last deadline + interval), not the moment a handler ran;
+// - inside a handler, now() is the deadline the timer was due at, so lateness is not carried on;
+// - expiries due at the same moment run in the order the timers were made (the window's table);
+// - an expiry that fell due while a handler ran or paused is delivered once, as soon as that
+//   handler returns; periods missed meanwhile are skipped, not replayed.
+class TimerSet {
+ public:
+  explicit TimerSet(Clock& clock) : clock_(clock) {}
+  TimerSet(const TimerSet&) = delete;
+  TimerSet& operator=(const TimerSet&) = delete;
+
+  Millis now() const { return inHandler_ ? handlerNow_ : clock_.now(); }
+
+  // Blocks the thread: no handler and no other event runs meanwhile.
+  void pause(Millis ms);
+
+  std::optional<Millis> nextDeadline() const;
+  // Runs the handler of the earliest timer that is due; false when none is.
+  bool runNextDue();
+
+ private:
+  friend class Timer;
+  Clock& clock_;
+  std::vector<Timer*> timers_;
+  Millis handlerNow_ = 0;
+  bool inHandler_ = false;
+};
+
+}  // namespace blinkolux
