@@ -1,0 +1,42 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace blinkolux {
+
+// The lamps are named by the virtual-key codes of their lock keys, and handled in this order.
+inline constexpr int kNumLock = 0x90;
+inline constexpr int kCapsLock = 0x14;
+inline constexpr int kScrollLock = 0x91;
+inline constexpr std::array<int, 3> kLampKeys{kNumLock, kCapsLock, kScrollLock};
+
+// One state per lamp: Num, Caps, Scroll.
+using Lamps = std::array<bool, 3>;
+
+constexpr bool isLampKey(int key) {
+  return key == kNumLock || key == kCapsLock || key == kScrollLock;
+}
+
+// One byte per virtual key: bit 0 lock engaged, bit 7 key held down.
+using KeyboardState = std::array<std::uint8_t, 256>;
+
+// Platform families, as the operating system's version record reports them.
+inline constexpr std::uint32_t kWindows95Family = 1;
+inline constexpr std::uint32_t kWindowsNtFamily = 2;
+
+// keybd_event flags.
+inline constexpr std::uint32_t kExtendedKey = 1;
+inline constexpr std::uint32_t kKeyUp = 2;
+
+// The operating system's keyboard services that lamp access is built on.
+class KeyboardServices {
+ public:
+  virtual ~KeyboardServices() = default;
+  virtual std::uint32_t platformId() = 0;                   // GetVersionExA
+  virtual void readState(KeyboardState& state) = 0;         // GetKeyboardState
+  virtual void writeState(const KeyboardState& state) = 0;  // SetKeyboardState
+  virtual void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) = 0;
+};
+
+}  // namespace blinkolux
