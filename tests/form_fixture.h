@@ -1,0 +1,34 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lamps/virtual_keyboard.h"
+#include "window/clocks.h"
+#include "window/form.h"
+
+namespace blinkolux {
+
+// "N.S": the Num and Scroll lamps lit, Caps dark.
+inline std::string pattern(const Lamps& lamps) {
+  return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
+}
+
+// A loaded window on virtual time over a virtual NT-family keyboard.
+class FormTest : public ::testing::Test {
+ protected:
+  FormTest() { form.Form_Load(); }
+
+  std::string lampsAt(Millis time) {
+    clock.advanceTo(form.timers, time);
+    return pattern(keyboard.lamps());
+  }
+  std::string chase() const { return pattern({form.ChaseNum, form.ChaseCaps, form.ChaseScroll}); }
+
+  VirtualClock clock;
+  VirtualKeyboard keyboard{kWindowsNtFamily, &clock};
+  Form1 form{keyboard, clock};
+};
+
+}  // namespace blinkolux

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "window/timer.h"
+
+namespace blinkolux {
+
+// The fixed description of the window, shared by both front-ends. Places and sizes are in twips.
+inline constexpr int kTwipsPerPixel = 15;
+inline constexpr std::string_view kWindowCaption = "Blinkolux";
+inline constexpr int kClientWidth = 7140;
+inline constexpr int kClientHeight = 780;
+
+// In tab order.
+enum class ControlId { Slider1, Label1, Check1, Command1, Command2, Command3, Check2 };
+enum class ControlKind { Slider, Label, CheckBox, PushButton };
+
+struct ControlDescription {
+  ControlId id;
+  ControlKind kind;
+  std::string_view caption;
+  int left, top, width, height;
+  int value;  // slider position, or check box state (0 or 1)
+};
+
+inline constexpr std::array<ControlDescription, 7> kControls{{
+    {ControlId::Slider1, ControlKind::Slider, "", 120, 360, 3255, 255, 100},
+    {ControlId::Label1, ControlKind::Label, "Speed", 240, 120, 1935, 255, 0},
+    {ControlId::Check1, ControlKind::CheckBox, "Random events", 3360, 60, 1455, 255, 1},
+    {ControlId::Command1, ControlKind::PushButton, "Inverse direction", 3360, 360, 1455, 375, 0},
+    {ControlId::Command2, ControlKind::PushButton, "Light show 1", 4800, 360, 1095, 375, 0},
+    {ControlId::Command3, ControlKind::PushButton, "Light show 2", 5880, 360, 1215, 375, 0},
+    {ControlId::Check2, ControlKind::CheckBox, "Invert lights", 5040, 60, 2055, 255, 0},
+}};
+
+constexpr const ControlDescription& control(ControlId id) {
+  return kControls[static_cast<std::size_t>(id)];
+}
+
+// The slider's range: its position is the running light's step in ms, and never 0.
+inline constexpr int kSliderMin = 1;
+inline constexpr int kSliderMax = 1000;
+inline constexpr int kSliderSmallChange = 1;
+inline constexpr int kSliderLargeChange = 5;
+
+inline constexpr TimerDescription kTimer1{100, true};     // running light
+inline constexpr TimerDescription kTimer2{1, true};       // speed poll
+inline constexpr TimerDescription kTimer3{300, false};    // show 1
+inline constexpr TimerDescription kTimer4{400, false};    // show 2
+inline constexpr TimerDescription kMrRandom{1000, true};  // random events
+
+}  // namespace blinkolux
