@@ -1,0 +1,186 @@
+#include "x11_support.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+
+namespace blinkolux::testing {
+
+XServerView::XServerView()
+    : display_(XkbOpenDisplay(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)) {
+  if (display_ == nullptr) throw std::runtime_error("these tests need an X display with XKB");
+  const std::array<const char*, 3> names{"Num Lock", "Caps Lock", "Scroll Lock"};
+  for (std::size_t i = 0; i < names.size(); ++i)
+    XkbGetNamedIndicator(display_, XInternAtom(display_, names[i], False), &indicatorIndex_[i],
+                         nullptr, nullptr, nullptr);
+  XkbSelectEvents(display_, XkbUseCoreKbd, XkbIndicatorStateNotifyMask,
+                  XkbIndicatorStateNotifyMask);
+}
+
+XServerView::~XServerView() {
+  XCloseDisplay(display_);
+}
+
+Lamps XServerView::lampsFrom(unsigned state) const {
+  Lamps lamps{};
+  for (std::size_t i = 0; i < lamps.size(); ++i)
+    lamps[i] = ((state >> indicatorIndex_[i]) & 1) != 0;
+  return lamps;
+}
+
+Lamps XServerView::indicators() {
+  unsigned state = 0;
+  XkbGetIndicatorState(display_, XkbUseCoreKbd, &state);
+  return lampsFrom(state);
+}
+
+void XServerView::lockCapsAndNum(bool caps, bool num) {
+  XkbLockModifiers(display_, XkbUseCoreKbd, LockMask | Mod2Mask,
+                   (caps ? LockMask : 0) | (num ? Mod2Mask : 0));
+  XSync(display_, False);
+}
+
+std::vector<XServerView::Change> XServerView::watch(int ms) {
+  int xkbEvent = 0;
+  XkbQueryExtension(display_, nullptr, &xkbEvent, nullptr, nullptr, nullptr);
+  std::vector<Change> changes;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    while (XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      if (event.type != xkbEvent) continue;
+      const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+      if (xkb.any.xkb_type == XkbIndicatorStateNotify)
+        changes.push_back({xkb.indicators.time, lampsFrom(xkb.indicators.state)});
+    }
+    pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+    poll(&fd, 1, 5);
+  }
+  return changes;
+}
+
+unsigned long XServerView::findWindow(const std::string& title) {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count);
+  unsigned long found = 0;
+  for (unsigned i = 0; i < count && found == 0; ++i) {
+    char* name = nullptr;
+    if (XFetchName(display_, children[i], &name) != 0 && name != nullptr) {
+      if (title == name) found = children[i];
+      XFree(name);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+void XServerView::closeWindow(unsigned long window) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display_, window, False, NoEventMask, &event);
+  XSync(display_, False);
+}
+
+std::string output(const std::string& command) {
+  std::string text;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return text;
+  std::array<char, 4096> buffer{};
+  std::size_t n = 0;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    text.append(buffer.data(), n);
+  pclose(pipe);
+  return text;
+}
+
+std::string keymapDump() {
+  return output("xkbcomp -xkb \"$DISPLAY\" - 2>/dev/null");
+}
+
+Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
+  std::vector<char*> args;
+  args.reserve(argv.size() + 1);
+  for (const std::string& arg : argv)
+    args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e != nullptr; ++e)
+    envStrings.emplace_back(*e);
+  for (const std::string& setting : environment) {
+    const std::string name = setting.substr(0, setting.find('=') + 1);
+    std::erase_if(envStrings, [&](const std::string& s) { return s.starts_with(name); });
+    envStrings.push_back(setting);
+  }
+  std::vector<char*> env;
+  env.reserve(envStrings.size() + 1);
+  for (std::string& s : envStrings)
+    env.push_back(s.data());
+  env.push_back(nullptr);
+
+  std::array<int, 2> fds{};
+  if (pipe2(fds.data(), O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+  if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), env.data()) != 0)
+    throw std::runtime_error("cannot start " + argv[0]);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  errorPipe_ = fds[0];
+}
+
+Child::~Child() {
+  if (wait(0) < 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  close(errorPipe_);
+}
+
+int Child::wait(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (status_ < 0) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= end) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return status_;
+}
+
+std::string Child::standardError() {
+  std::string text;
+  std::array<char, 4096> buffer{};
+  pollfd fd{errorPipe_, POLLIN, 0};
+  while (poll(&fd, 1, 0) > 0) {
+    const ssize_t n = read(errorPipe_, buffer.data(), buffer.size());
+    if (n <= 0) break;
+    text.append(buffer.data(), static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+}  // namespace blinkolux::testing

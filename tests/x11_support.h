@@ -1,0 +1,66 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "lamps/keyboard.h"
+
+using Display = struct _XDisplay;
+
+namespace blinkolux::testing {
+
+// An X client of its own that watches the keyboard as `xset q` shows it.
+class XServerView {
+ public:
+  XServerView();
+  ~XServerView();
+  XServerView(const XServerView&) = delete;
+  XServerView& operator=(const XServerView&) = delete;
+
+  Lamps indicators();  // the three lamps as lit now
+  void lockCapsAndNum(bool caps, bool num);
+
+  // Every lamp change reported by the server within `ms`, with the server's time stamps.
+  struct Change {
+    unsigned long time;  // ms
+    Lamps lamps;
+  };
+  std::vector<Change> watch(int ms);
+
+  // The top-level window with this title, or 0.
+  unsigned long findWindow(const std::string& title);
+  // Asks the window to close, as a window manager's close box does.
+  void closeWindow(unsigned long window);
+
+  Display* display() const { return display_; }
+
+ private:
+  Lamps lampsFrom(unsigned indicatorState) const;
+
+  Display* display_;
+  std::array<int, 3> indicatorIndex_{};
+};
+
+std::string output(const std::string& command);  // what a shell command prints
+std::string keymapDump();                        // xkbcomp -xkb of the display
+
+// A child process whose standard error is kept.
+class Child {
+ public:
+  Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  // The exit status, or -1 if it has not ended within `ms`.
+  int wait(int ms);
+  std::string standardError();
+
+ private:
+  pid_t pid_ = 0;
+  int errorPipe_ = -1;
+  int status_ = -1;
+};
+
+}  // namespace blinkolux::testing
