@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyleOptionButton>
+#include <QTest>
+
+#include "lamps/virtual_keyboard.h"
+#include "window/clocks.h"
+#include "window/form.h"
+#include "window/qt/qt_window.h"
+
+namespace blinkolux {
+namespace {
+
+QRect pixelRect(const ControlDescription& c) {
+  return {c.left / kTwipsPerPixel, c.top / kTwipsPerPixel, c.width / kTwipsPerPixel,
+          c.height / kTwipsPerPixel};
+}
+
+// The real Qt window over a virtual keyboard, on virtual time.
+class GuiTest : public ::testing::Test {
+ protected:
+  GuiTest() { form.Form_Load(); }
+
+  QWidget* at(ControlId id) { return window.childAt(pixelRect(control(id)).center()); }
+  void clickAt(ControlId id) {
+    const QPoint point = pixelRect(control(id)).center();
+    QWidget* target = window.childAt(point);
+    ASSERT_NE(target, nullptr);
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(&window, point));
+  }
+
+  VirtualClock clock;
+  VirtualKeyboard keyboard{kWindowsNtFamily, &clock};
+  Form1 form{keyboard, clock};
+  QtWindow window{form};
+};
+
+TEST_F(GuiTest, TheWindowHasItsCaptionSizeAndEveryControlWhereTheTableSays) {
+  EXPECT_EQ(window.windowTitle(), "Blinkolux");
+  EXPECT_EQ(window.size(), QSize(476, 52));
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  EXPECT_FALSE(window.windowFlags() &
+               (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  QWidget* previous = nullptr;
+  for (const ControlDescription& c : kControls) {
+    QWidget* widget = at(c.id);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(widget->geometry(), pixelRect(c));
+    if (previous != nullptr) {
+      EXPECT_EQ(previous->nextInFocusChain(), widget);
+    }
+    previous = widget;
+  }
+  auto* slider = qobject_cast<QSlider*>(at(ControlId::Slider1));
+  ASSERT_NE(slider, nullptr);
+  EXPECT_EQ(slider->minimum(), 1);
+  EXPECT_EQ(slider->maximum(), 1000);
+  EXPECT_EQ(slider->value(), 100);
+  EXPECT_EQ(slider->singleStep(), 1);
+  EXPECT_EQ(slider->pageStep(), 5);
+  EXPECT_TRUE(qobject_cast<QCheckBox*>(at(ControlId::Check1))->isChecked());
+  EXPECT_FALSE(qobject_cast<QCheckBox*>(at(ControlId::Check2))->isChecked());
+}
+
+// The captions must be readable in full inside the fixed boxes.
+TEST_F(GuiTest, EveryCaptionFitsItsBox) {
+  for (const ControlDescription& c : kControls) {
+    QWidget* widget = at(c.id);
+    const QString caption = toQString(c.caption);
+    QRect room = widget->rect();
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+      QStyleOptionButton option;
+      option.initFrom(button);
+      room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+      QStyleOptionButton option;
+      option.initFrom(box);
+      room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+    }
+    const QRect needed = widget->fontMetrics().boundingRect(caption);
+    EXPECT_LE(needed.width(), room.width()) << c.caption.data();
+    EXPECT_LE(widget->fontMetrics().height(), room.height()) << c.caption.data();
+  }
+}
+
+TEST_F(GuiTest, ClicksByPositionReachTheirHandlers) {
+  clickAt(ControlId::Command1);
+  EXPECT_TRUE(form.Direction);
+  clickAt(ControlId::Check2);
+  EXPECT_EQ(form.Check2.Value, 1);
+  clickAt(ControlId::Check1);
+  EXPECT_EQ(form.Check1.Value, 0);
+}
+
+TEST_F(GuiTest, TheSliderSetsTheRunningLightsInterval) {
+  QWidget* slider = at(ControlId::Slider1);
+  slider->setFocus();
+  QTest::keyClick(slider, Qt::Key_PageUp);
+  QTest::keyClick(slider, Qt::Key_Right);
+  EXPECT_EQ(form.Slider1.Value, 106);
+  clock.advanceBy(form.timers, 1);
+  EXPECT_EQ(form.Timer1.interval(), 106);
+  QTest::keyClick(slider, Qt::Key_Home);
+  clock.advanceBy(form.timers, 1);
+  EXPECT_EQ(form.Timer1.interval(), 1);  // the lower end is 1 ms, never 0
+}
+
+}  // namespace
+}  // namespace blinkolux
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
