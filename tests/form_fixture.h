@@ -18,13 +18,28 @@ inline std::string pattern(const Lamps& lamps) {
 // A loaded window on virtual time over a virtual NT-family keyboard.
 class FormTest : public ::testing::Test {
  protected:
-  FormTest() { form.Form_Load(); }
+  FormTest() {
+    form.Rnd = [] { return 0.0F; };  // no random event unless a test asks for one
+    form.Form_Load();
+  }
 
   std::string lampsAt(Millis time) {
     clock.advanceTo(form.timers, time);
     return pattern(keyboard.lamps());
   }
   std::string chase() const { return pattern({form.ChaseNum, form.ChaseCaps, form.ChaseScroll}); }
+
+  // The mode, as the enabled timers show it.
+  std::string enabledTimers() const {
+    std::string names;
+    for (const auto& [timer, name] : {std::pair{&form.Timer1, "Timer1"},
+                                      {&form.Timer2, "Timer2"},
+                                      {&form.Timer3, "Timer3"},
+                                      {&form.Timer4, "Timer4"},
+                                      {&form.MrRandom, "MrRandom"}})
+      if (timer->enabled()) names += names.empty() ? name : std::string(" ") + name;
+    return names;
+  }
 
   VirtualClock clock;
   VirtualKeyboard keyboard{kWindowsNtFamily, &clock};

@@ -69,11 +69,77 @@ void Form1::Timer2_Timer() {
   Timer1.setInterval(Slider1.Value);
 }
 
-void Form1::Command2_Click() {}
-void Form1::Command3_Click() {}
-void Form1::Check1_Click() {}
-void Form1::Timer3_Timer() {}
-void Form1::Timer4_Timer() {}
-void Form1::MrRandom_Timer() {}
+void Form1::Command2_Click() {
+  startShow(Timer3, 400);
+}
+void Form1::Command3_Click() {
+  startShow(Timer4, 250);
+}
+void Form1::Timer3_Timer() {
+  playShow(Timer3, kShow1);
+}
+void Form1::Timer4_Timer() {
+  playShow(Timer4, kShow2);
+}
+
+// Hands the lamps to a show. Its first step comes one interval later.
+void Form1::startShow(Timer& show, std::int32_t interval) {
+  // One show at a time: the other one stops here as its end step would stop it, and the new one
+  // plays from step 1, as after any end step. Two show timers would share one step counter and
+  // could both miss their end steps, leaving the running light off for good.
+  Timer& other = &show == &Timer3 ? Timer4 : Timer3;
+  if (other.enabled()) {
+    other.setEnabled(false);
+    ShowStep = 1;
+  }
+  MrRandom.setEnabled(false);
+  Timer1.setEnabled(false);
+  Timer2.setEnabled(false);
+  show.setEnabled(true);
+  lamps_.SetLockStates(kAllOff);
+  show.setInterval(interval);
+}
+
+void Form1::playShow(Timer& show, const ShowScript& script) {
+  const auto last = static_cast<std::int32_t>(script.steps.size()) - 1;
+  if (ShowStep == last) {
+    endShow(show);
+  } else if (ShowStep >= 0 && ShowStep < last) {
+    lamps_.SetLockStates(script.steps[ShowStep]);
+    if (ShowStep == script.speedUpStep) show.setInterval(script.speedUpInterval);
+  }
+  ShowStep += 1;
+}
+
+// Hands the lamps back to the running light, after a pause with all lamps dark.
+void Form1::endShow(Timer& show) {
+  lamps_.SetLockStates(kAllOff);
+  timers.pause(500);
+  show.setEnabled(false);
+  Timer1.setEnabled(true);
+  Timer2.setEnabled(true);
+  if (Check1.Value == 1) MrRandom.setEnabled(true);
+  ShowStep = 0;
+}
+
+void Form1::MrRandom_Timer() {
+  switch (randomEvent(Rnd())) {
+    case RandomEvent::StartShow1:
+      startShow(Timer3, 400);
+      break;
+    case RandomEvent::StartShow2:
+      startShow(Timer4, 180);
+      break;
+    case RandomEvent::ReverseDirection:
+      Direction = !Direction;
+      break;
+    case RandomEvent::None:
+      break;
+  }
+}
+
+void Form1::Check1_Click() {
+  MrRandom.setEnabled(Check1.Value == 1);
+}
 
 }  // namespace blinkolux

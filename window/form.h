@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "lamps/lamp_access.h"
+#include "patterns/random_events.h"
+#include "patterns/shows.h"
 #include "window/timer.h"
 #include "window/window_table.h"
 
@@ -53,7 +56,11 @@ class Form1 {
   bool ChaseScroll = false;
   bool Direction = false;
 
+  std::int32_t ShowStep = 0;  // the step the playing show plays next; shared by both shows
+
   Lamps SavedLamps{};  // found at load, put back at unload
+
+  std::function<float()> Rnd = RandomDraws{};  // the random events' draws
 
  private:
   void Timer1_Timer();
@@ -61,6 +68,10 @@ class Form1 {
   void Timer3_Timer();
   void Timer4_Timer();
   void MrRandom_Timer();
+
+  void startShow(Timer& show, std::int32_t interval);
+  void playShow(Timer& show, const ShowScript& script);
+  void endShow(Timer& show);
 };
 
 }  // namespace blinkolux
