@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev fonts-dejavu-extra \
-  libgtest-dev libbenchmark-dev xvfb x11-xkb-utils x11-xserver-utils
+  libgtest-dev libbenchmark-dev xvfb x11-xkb-utils x11-xserver-utils xdotool
 
 cmake -S . -B build >/dev/null
 cmake --build build -j"$(nproc)"

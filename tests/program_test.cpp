@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "x11_support.h"
@@ -9,7 +11,17 @@ namespace blinkolux {
 namespace {
 
 using testing::Child;
+using testing::output;
 using testing::XServerView;
+
+struct Step {
+  unsigned long time;
+  std::string lamps;
+};
+
+std::string pattern(const Lamps& lamps) {
+  return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
+}
 
 const std::string kProgram = BLINKOLUX_EXE;
 
@@ -25,46 +37,97 @@ TEST(Program, RefusesArguments) {
   EXPECT_NE(child.standardError().find("no arguments"), std::string::npos);
 }
 
-// As a user sees it: Num, Scroll, Caps in turn, a step every 100 ms, and the lamps found at start
-// back after the window is closed.
-TEST(Program, RunsTheLightOnTheLampsAndPutsThemBackWhenClosed) {
-  XServerView view;
-  view.lockCapsAndNum(true, false);
-  Child child({kProgram});
-  unsigned long window = 0;
-  for (int i = 0; i < 200 && window == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    window = view.findWindow("Blinkolux");
-  }
-  ASSERT_NE(window, 0U) << child.standardError();
-
-  const auto changes = view.watch(1000);
-  ASSERT_GE(changes.size(), 7U);
-  const Lamps num{true, false, false}, caps{false, true, false}, scroll{false, false, true};
-  std::size_t first = 0;
-  while (first < changes.size() && changes[first].lamps != num)
-    ++first;
-  ASSERT_LT(first + 6, changes.size());
-  // A step changes two lamps, one request each: the server reports the step's end.
-  std::vector<Lamps> steps;
-  std::vector<unsigned long> times;
-  for (std::size_t i = first; i < changes.size(); ++i) {
-    const auto& lamps = changes[i].lamps;
-    if (lamps == num || lamps == caps || lamps == scroll) {
-      steps.push_back(lamps);
-      times.push_back(changes[i].time);
+// The program on the X server, started with only Caps Lock on; each test closes it and checks
+// that Caps Lock alone is on again.
+class RunningProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view.lockCapsAndNum(true, false);
+    child = std::make_unique<Child>(std::vector<std::string>{kProgram});
+    for (int i = 0; i < 300 && window == 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      window = view.findWindow("Blinkolux");
     }
+    ASSERT_NE(window, 0U) << child->standardError();
   }
-  ASSERT_GE(steps.size(), 6U);
-  for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
-    EXPECT_EQ(steps[i + 1], steps[i] == num ? scroll : steps[i] == scroll ? caps : num);
-    EXPECT_NEAR(static_cast<double>(times[i + 1] - times[i]), 100.0, 15.0);
+  void TearDown() override { view.lockCapsAndNum(false, false); }
+
+  void closeAndExpectTheLampsBack() {
+    view.closeWindow(window);
+    EXPECT_EQ(child->wait(3000), 0) << child->standardError();
+    EXPECT_EQ(view.indicators(), (Lamps{false, true, false}));
   }
 
-  view.closeWindow(window);
-  EXPECT_EQ(child.wait(3000), 0) << child.standardError();
-  EXPECT_EQ(view.indicators(), (Lamps{false, true, false}));
-  view.lockCapsAndNum(false, false);
+  void click(const std::string& caption) {
+    for (const auto& c : kCaptions)
+      if (c.first == caption)
+        ASSERT_EQ(output("xdotool mousemove --window " + std::to_string(window) + " " + c.second +
+                         " click 1 && echo ok"),
+                  "ok\n");
+  }
+
+  // The lamps after each step seen within `ms`: a step's changes come within a few ms of each
+  // other, and steps at least 100 ms apart.
+  std::vector<Step> watchSteps(int ms) {
+    std::vector<Step> steps;
+    for (const auto& change : view.watch(ms)) {
+      if (steps.empty() || change.time - steps.back().time > 30)
+        steps.push_back({change.time, pattern(change.lamps)});
+      else
+        steps.back().lamps = pattern(change.lamps);
+    }
+    return steps;
+  }
+
+  XServerView view;
+  std::unique_ptr<Child> child;
+  unsigned long window = 0;
+  // The centres of the controls, in pixels.
+  const std::vector<std::pair<std::string, std::string>> kCaptions{
+      {"Random events", "272 12"}, {"Light show 1", "356 36"}, {"Light show 2", "432 36"}};
+};
+
+TEST_F(RunningProgram, RunsNumScrollCapsAStepEvery100MsAndPutsTheLampsBackWhenClosed) {
+  const auto steps = watchSteps(1000);
+  std::size_t first = 0;
+  while (first < steps.size() && steps[first].lamps != "N..")
+    ++first;
+  ASSERT_LT(first + 6, steps.size());
+  for (std::size_t i = first; i + 1 < steps.size(); ++i) {
+    const std::string& now = steps[i].lamps;
+    EXPECT_EQ(steps[i + 1].lamps, now == "N.." ? "..S" : now == "..S" ? ".C." : "N..");
+    EXPECT_NEAR(static_cast<double>(steps[i + 1].time - steps[i].time), 100.0, 15.0);
+  }
+  closeAndExpectTheLampsBack();
+}
+
+TEST_F(RunningProgram, PlaysTheShowsFromTheirButtonsAndRestoresTheLampsClosedDuringOne) {
+  click("Random events");
+  click("Light show 1");
+  const auto steps = watchSteps(7000);
+  // Show 1, its repeated steps merged, as the lamps show it: 5600 ms from its first step to its
+  // end step, then after the 500 ms pause the running light's first tick at 100 ms.
+  const std::vector<std::string> show1{"NCS", "N.S", ".C.", "N.S", "...", ".C.",
+                                       "N.S", "...", ".C.", "N.S", "...", "NCS",
+                                       "...", "NCS", "...", "NCS", "..."};
+  std::size_t first = 0;
+  while (first < steps.size() && steps[first].lamps != "NCS")
+    ++first;
+  ASSERT_LT(first + show1.size(), steps.size());
+  for (std::size_t i = 0; i < show1.size(); ++i)
+    EXPECT_EQ(steps[first + i].lamps, show1[i]);
+  const auto& end = steps[first + show1.size() - 1];
+  EXPECT_NEAR(static_cast<double>(end.time - steps[first].time), 5600.0, 20.0);
+  const auto& back = steps[first + show1.size()];
+  EXPECT_NEAR(static_cast<double>(back.time - end.time), 600.0, 20.0);
+  EXPECT_EQ(std::count(back.lamps.begin(), back.lamps.end(), '.'), 2) << back.lamps;
+
+  click("Light show 2");
+  const auto show2 = watchSteps(1100);
+  ASSERT_GE(show2.size(), 4U);
+  EXPECT_EQ(show2[1].lamps, ".C.");  // a later show starts at step 1
+  EXPECT_EQ(show2[2].lamps, "NCS");
+  closeAndExpectTheLampsBack();
 }
 
 }  // namespace
