@@ -1,0 +1,37 @@
+#include <windows.h>
+
+#include <string>
+
+#include "lamps/win32_keyboard.h"
+#include "window/clocks.h"
+#include "window/form.h"
+#include "window/win32/win32_window.h"
+
+#ifdef BLINKOLUX_REPORT_LAMPS
+// The test build says on standard output which lamps it found at load and left at exit: under
+// Wine only the program's own thread sees the lock states it sets.
+static void reportLamps(const blinkolux::Lamps& loaded, const blinkolux::Lamps& closed) {
+  const auto text = [](const blinkolux::Lamps& l) {
+    return std::string{l[0] ? 'N' : '.', l[1] ? 'C' : '.', l[2] ? 'S' : '.'};
+  };
+  const std::string line = "loaded " + text(loaded) + " closed " + text(closed) + "\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written,
+            nullptr);
+}
+#endif
+
+int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
+                   int /*show*/) {
+  using namespace blinkolux;
+  Win32Keyboard keyboard;
+  SteadyClock clock;
+  Form1 form(keyboard, clock);
+  Win32Window window(form);
+  form.Form_Load();
+  const int status = window.run();
+#ifdef BLINKOLUX_REPORT_LAMPS
+  reportLamps(form.SavedLamps, LampAccess(keyboard).GetLockStates());
+#endif
+  return status;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include "window/form.h"
+
+namespace blinkolux {
+
+// The Win32 front-end of Form1: the window built from the window table, its events forwarded to
+// the form, and a message loop that wakes the form's timers at their earliest deadline.
+class Win32Window {
+ public:
+  explicit Win32Window(Form1& form);
+  ~Win32Window();
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+
+  HWND handle() const { return window_; }
+  HWND control(ControlId id) const;
+
+  // Runs until the window is closed; returns the exit code.
+  int run();
+  // Handles the messages waiting now and runs the timers that are due, without blocking.
+  // False once the window has been closed.
+  bool pump();
+
+ private:
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+  LRESULT handle(UINT message, WPARAM w, LPARAM l);
+  void addControl(const ControlDescription& c);
+
+  Form1& form_;
+  HWND window_ = nullptr;
+  HFONT font_ = nullptr;
+  bool closed_ = false;
+  int exitCode_ = 0;
+};
+
+}  // namespace blinkolux
