@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "lamps/lamp_access.h"
+#include "lamps/win32_keyboard.h"
+#include "window/window_table.h"
+
+namespace blinkolux {
+namespace {
+
+std::string program;  // the reporting build of blinkolux.exe, from the command line
+
+std::string pattern(const Lamps& lamps) {
+  return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
+}
+
+bool contains(const std::vector<std::string>& seen, const std::vector<std::string>& run) {
+  return std::search(seen.begin(), seen.end(), run.begin(), run.end()) != seen.end();
+}
+
+// blinkolux.exe as a user starts it, its standard output kept.
+class Win32Program : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE write = nullptr;
+    ASSERT_TRUE(CreatePipe(&output, &write, &inherit, 0));
+    SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write;
+    std::string commandLine = program;
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               nullptr, &startup, &process));
+    CloseHandle(write);
+    WaitForInputIdle(process.hProcess, 5000);
+    // Shown once it is complete and loaded.
+    for (int i = 0; i < 500 && (window == nullptr || !IsWindowVisible(window)); ++i) {
+      window = FindWindowW(L"Blinkolux", L"Blinkolux");
+      Sleep(10);
+    }
+    ASSERT_TRUE(window != nullptr && IsWindowVisible(window));
+  }
+  void TearDown() override {
+    if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+      TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(output);
+  }
+
+  void click(ControlId id) {
+    const ControlDescription& c = control(id);
+    const POINT centre{(c.left + c.width / 2) / kTwipsPerPixel,
+                       (c.top + c.height / 2) / kTwipsPerPixel};
+    const HWND child = ChildWindowFromPoint(window, centre);
+    ASSERT_NE(child, window);
+    RECT r{};
+    GetClientRect(child, &r);
+    PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right / 2, r.bottom / 2));
+    PostMessageW(child, WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom / 2));
+  }
+
+  // The lamps seen within `ms`, one entry per change. A step's lamps change one after the other,
+  // so a state counts once it has held for 20 ms.
+  std::vector<std::string> watch(int ms) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<std::string> seen;
+    std::string candidate;
+    auto since = Clock::now();
+    const auto end = since + std::chrono::milliseconds(ms);
+    for (auto now = since; now < end; now = Clock::now()) {
+      const std::string lampsNow = pattern(lamps.GetLockStates());
+      if (lampsNow != candidate) {
+        candidate = lampsNow;
+        since = now;
+      } else if (now - since >= std::chrono::milliseconds(20) &&
+                 (seen.empty() || seen.back() != candidate)) {
+        seen.push_back(candidate);
+      }
+      Sleep(2);
+    }
+    return seen;
+  }
+
+  std::string report() {
+    std::string text(64, '\0');
+    DWORD read = 0;
+    ReadFile(output, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+    text.resize(read);
+    return text;
+  }
+
+  Win32Keyboard keyboard;
+  LampAccess lamps{keyboard};
+  HANDLE output = nullptr;
+  PROCESS_INFORMATION process{};
+  HWND window = nullptr;
+};
+
+TEST_F(Win32Program, RunsAndSteersTheLightAndPutsTheLampsBackWithinASecondOfClosing) {
+  int controls = 0;
+  EnumChildWindows(
+      window, [](HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count), TRUE; },
+      reinterpret_cast<LPARAM>(&controls));
+  EXPECT_EQ(controls, 7);
+
+  click(ControlId::Check1);  // no random events in the way
+  EXPECT_TRUE(contains(watch(800), {"N..", "..S", ".C.", "N.."}));
+  click(ControlId::Command1);
+  EXPECT_TRUE(contains(watch(800), {"N..", ".C.", "..S", "N.."}));
+  click(ControlId::Check2);
+  EXPECT_TRUE(contains(watch(800), {"NC.", ".CS", "N.S", "NC."}));
+  click(ControlId::Command2);
+  const auto show = watch(1500);  // the first show plays from step 0, 400 ms a step
+  EXPECT_TRUE(contains(show, {"...", "NCS", "N.S", ".C."})) << ::testing::PrintToString(show);
+
+  keybd_event(VK_SCROLL, 0x45, KEYEVENTF_EXTENDEDKEY, 0);  // the user presses Scroll Lock
+  keybd_event(VK_SCROLL, 0x45, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
+  const auto closing = std::chrono::steady_clock::now();
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 1000), WAIT_OBJECT_0);
+  EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(1));
+  DWORD status = 1;
+  GetExitCodeProcess(process.hProcess, &status);
+  EXPECT_EQ(status, 0U);
+  const std::string lampsReported = report();
+  ASSERT_EQ(lampsReported.size(), 22U) << lampsReported;
+  EXPECT_EQ(lampsReported.substr(7, 3), lampsReported.substr(18, 3)) << lampsReported;
+}
+
+}  // namespace
+}  // namespace blinkolux
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc > 1) blinkolux::program = argv[1];
+  return RUN_ALL_TESTS();
+}
