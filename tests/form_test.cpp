@@ -42,6 +42,15 @@ TEST_F(FormRun, StartsWithTheTimersAndValuesOfTheWindowDescription) {
   EXPECT_EQ(keyboard.lamps(), (Lamps{false, false, false}));  // nothing written at load
 }
 
+TEST_F(FormRun, TheSpeedPollWakesNothingUntilTheSliderMoves) {
+  EXPECT_EQ(form.timers.nextDeadline(), 100);
+  lampsAt(150);
+  form.setValue(ControlId::Slider1, 30);
+  EXPECT_EQ(form.timers.nextDeadline(), 151);
+  lampsAt(151);
+  EXPECT_EQ(form.timers.nextDeadline(), 181);
+}
+
 TEST_F(FormRun, TheSliderSetsTheStepOfTheRunningLightWithinAMillisecond) {
   lampsAt(100);
   form.setValue(ControlId::Slider1, 40);  // at 100: the poll at 101 restarts Timer1

@@ -112,6 +112,19 @@ TEST_F(TimerTest, LateHandlersSeeTheirDeadlineAndTheScheduleDoesNotDrift) {
   EXPECT_EQ(runs, (std::vector<Expiry>{{"t", 100}, {"t", 200}, {"t", 250}, {"t", 300}}));
 }
 
+TEST_F(TimerTest, AnIdleTimerIsSkippedAndResumesOnItsScheduleAfterNow) {
+  bool idle = true;
+  make("poll", {10, true}).skipWhile([&] { return idle; });
+  make("other", {100, true});
+  clock.advanceTo(set, 234);
+  EXPECT_EQ(runs, (std::vector<Expiry>{{"other", 100}, {"other", 200}}));
+  set.skipIdle();
+  idle = false;
+  EXPECT_EQ(set.nextDeadline(), 240);
+  clock.advanceTo(set, 250);
+  EXPECT_EQ(runs.back(), (Expiry{"poll", 250}));
+}
+
 TEST_F(TimerTest, HandlersNeverOverlapAndNoIntervalReachesZero) {
   Timer& timer = make("t", {0, true});
   EXPECT_EQ(timer.interval(), 1);

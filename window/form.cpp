@@ -4,7 +4,11 @@
 
 namespace blinkolux {
 
-Form1::Form1(KeyboardServices& keyboard, Clock& clock) : lamps_(keyboard), timers(clock) {}
+Form1::Form1(KeyboardServices& keyboard, Clock& clock) : lamps_(keyboard), timers(clock) {
+  // The speed poll acts as a 1 ms poll, but needs no wake-up while the slider and the running
+  // light's interval agree: only a slider move can change that.
+  Timer2.skipWhile([this] { return Timer1.interval() == Slider1.Value; });
+}
 
 void Form1::Form_Load() {
   SavedLamps = lamps_.GetLockStates();
@@ -17,6 +21,7 @@ void Form1::Form_Unload() {
 }
 
 void Form1::setValue(ControlId id, int value) {
+  timers.skipIdle();
   switch (id) {
     case ControlId::Slider1:
       Slider1.Value = value;

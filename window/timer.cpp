@@ -32,10 +32,27 @@ void TimerSet::pause(Millis ms) {
   if (inHandler_) handlerNow_ = until;
 }
 
+namespace {
+
+// The first expiry on the schedule of `deadline` and `interval` that comes after `time`.
+Millis firstAfter(Millis deadline, Millis interval, Millis time) {
+  return deadline > time ? deadline : deadline + ((time - deadline) / interval + 1) * interval;
+}
+
+}  // namespace
+
+void TimerSet::skipIdle() {
+  const Millis time = now();
+  for (Timer* timer : timers_)
+    if (timer->enabled_ && timer->idle())
+      timer->deadline_ = firstAfter(timer->deadline_, timer->interval_, time);
+}
+
 std::optional<Millis> TimerSet::nextDeadline() const {
   std::optional<Millis> next;
   for (const Timer* timer : timers_)
-    if (timer->enabled_ && (!next || timer->deadline_ < *next)) next = timer->deadline_;
+    if (timer->enabled_ && !timer->idle() && (!next || timer->deadline_ < *next))
+      next = timer->deadline_;
   return next;
 }
 
@@ -44,17 +61,14 @@ bool TimerSet::runNextDue() {
   const Millis clockNow = clock_.now();
   Timer* due = nullptr;
   for (Timer* timer : timers_)
-    if (timer->enabled_ && timer->deadline_ <= clockNow &&
+    if (timer->enabled_ && timer->deadline_ <= clockNow && !timer->idle() &&
         (due == nullptr || timer->deadline_ < due->deadline_))
       due = timer;
   if (due == nullptr) return false;
 
   // Logical time never runs backwards: an expiry delivered after a pause runs at the pause's end.
   handlerNow_ = std::max(handlerNow_, due->deadline_);
-  const Millis interval = due->interval_;
-  Millis next = due->deadline_ + interval;
-  if (next <= clockNow) next += ((clockNow - next) / interval + 1) * interval;
-  due->deadline_ = next;
+  due->deadline_ = firstAfter(due->deadline_ + due->interval_, due->interval_, clockNow);
 
   inHandler_ = true;
   due->handler_();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace blinkolux {
@@ -40,13 +41,20 @@ class Timer {
   void setInterval(std::int32_t ms);
   void setEnabled(bool enabled);
 
+  // While `idle` holds, an expiry would change nothing: none is delivered, and none wakes the
+  // thread. The set must be told before anything can end the idleness (TimerSet::skipIdle).
+  void skipWhile(std::function<bool()> idle) { idle_ = std::move(idle); }
+
  private:
+  bool idle() const { return idle_ && idle_(); }
+
   friend class TimerSet;
   TimerSet& set_;
   std::int32_t interval_;
   bool enabled_;
   Millis deadline_ = 0;
   std::function<void()> handler_;
+  std::function<bool()> idle_;
 };
 
 // Keeps the deadlines of the window's timers and runs their handlers one at a time. The platform
@@ -68,6 +76,9 @@ class TimerSet {
 
   // Blocks the thread: no handler and no other event runs meanwhile.
   void pause(Millis ms);
+
+  // Moves idle timers on to their first expiry after now, as if the ones before had run.
+  void skipIdle();
 
   std::optional<Millis> nextDeadline() const;
   // Runs the handler of the earliest timer that is due; false when none is.
