@@ -12,16 +12,9 @@ namespace {
 
 using testing::Child;
 using testing::output;
+using testing::Step;
 using testing::XServerView;
 
-struct Step {
-  unsigned long time;
-  std::string lamps;
-};
-
-std::string pattern(const Lamps& lamps) {
-  return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
-}
 
 const std::string kProgram = BLINKOLUX_EXE;
 
@@ -59,24 +52,18 @@ class RunningProgram : public ::testing::Test {
   }
 
   void click(const std::string& caption) {
-    for (const auto& c : kCaptions)
-      if (c.first == caption)
+    for (const auto& c : kCaptions) {
+      if (c.first == caption) {
         ASSERT_EQ(output("xdotool mousemove --window " + std::to_string(window) + " " + c.second +
                          " click 1 && echo ok"),
                   "ok\n");
+      }
+    }
   }
 
-  // The lamps after each step seen within `ms`: a step's changes come within a few ms of each
-  // other, and steps at least 100 ms apart.
   std::vector<Step> watchSteps(int ms) {
-    std::vector<Step> steps;
-    for (const auto& change : view.watch(ms)) {
-      if (steps.empty() || change.time - steps.back().time > 30)
-        steps.push_back({change.time, pattern(change.lamps)});
-      else
-        steps.back().lamps = pattern(change.lamps);
-    }
-    return steps;
+    const Lamps before = view.indicators();
+    return steps(view.watch(ms), before);
   }
 
   XServerView view;

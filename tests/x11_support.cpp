@@ -28,6 +28,8 @@ XServerView::XServerView()
                          nullptr, nullptr, nullptr);
   XkbSelectEvents(display_, XkbUseCoreKbd, XkbIndicatorStateNotifyMask,
                   XkbIndicatorStateNotifyMask);
+  XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
+                        XkbModifierLockMask);
 }
 
 XServerView::~XServerView() {
@@ -57,6 +59,7 @@ std::vector<XServerView::Change> XServerView::watch(int ms) {
   int xkbEvent = 0;
   XkbQueryExtension(display_, nullptr, &xkbEvent, nullptr, nullptr, nullptr);
   std::vector<Change> changes;
+  int lockRequests = 0;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (std::chrono::steady_clock::now() < end) {
     while (XPending(display_) > 0) {
@@ -64,13 +67,20 @@ std::vector<XServerView::Change> XServerView::watch(int ms) {
       XNextEvent(display_, &event);
       if (event.type != xkbEvent) continue;
       const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
-      if (xkb.any.xkb_type == XkbIndicatorStateNotify)
-        changes.push_back({xkb.indicators.time, lampsFrom(xkb.indicators.state)});
+      if (xkb.any.xkb_type == XkbStateNotify) ++lockRequests;
+      if (xkb.any.xkb_type == XkbIndicatorStateNotify) {
+        changes.push_back({xkb.indicators.time, lampsFrom(xkb.indicators.state), lockRequests});
+        lockRequests = 0;
+      }
     }
     pollfd fd{ConnectionNumber(display_), POLLIN, 0};
     poll(&fd, 1, 5);
   }
   return changes;
+}
+
+void XServerView::discardChanges() {
+  XSync(display_, True);
 }
 
 unsigned long XServerView::findWindow(const std::string& title) {
@@ -99,6 +109,31 @@ void XServerView::closeWindow(unsigned long window) {
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(display_, window, False, NoEventMask, &event);
   XSync(display_, False);
+}
+
+std::string pattern(const Lamps& lamps) {
+  return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
+}
+
+std::vector<Step> steps(const std::vector<XServerView::Change>& changes, const Lamps& before) {
+  std::vector<Step> steps;
+  Lamps previous = before;
+  for (const auto& change : changes) {
+    int changed = 0;
+    for (std::size_t i = 0; i < previous.size(); ++i)
+      changed += previous[i] != change.lamps[i];
+    previous = change.lamps;
+    if (changed == 0) continue;  // another indicator's change
+    if (steps.empty() || change.time - steps.back().time > 10) {
+      steps.push_back({change.time, pattern(change.lamps), changed, change.lockRequests});
+    } else {
+      steps.back().time = change.time;
+      steps.back().lamps = pattern(change.lamps);
+      steps.back().lampsChanged += changed;
+      steps.back().lockRequests += change.lockRequests;
+    }
+  }
+  return steps;
 }
 
 std::string output(const std::string& command) {

@@ -26,8 +26,11 @@ class XServerView {
   struct Change {
     unsigned long time;  // ms
     Lamps lamps;
+    int lockRequests;  // lock changes the server made for it (one per request that set a lock)
   };
   std::vector<Change> watch(int ms);
+  // Forgets the changes reported so far, so that the next watch starts from now.
+  void discardChanges();
 
   // The top-level window with this title, or 0.
   unsigned long findWindow(const std::string& title);
@@ -43,6 +46,19 @@ class XServerView {
   std::array<int, 3> indicatorIndex_{};
 };
 
+// "N.S": Num and Scroll lit, Caps dark.
+std::string pattern(const Lamps& lamps);
+
+// What the lamps showed after each step of a display: a step's lamp changes come within a few
+// ms of each other, and steps at least 20 ms apart.
+struct Step {
+  unsigned long time;  // of its last change, ms
+  std::string lamps;
+  int lampsChanged;
+  int lockRequests;
+};
+std::vector<Step> steps(const std::vector<XServerView::Change>& changes, const Lamps& before);
+
 std::string output(const std::string& command);  // what a shell command prints
 std::string keymapDump();                        // xkbcomp -xkb of the display
 
@@ -55,6 +71,7 @@ class Child {
   Child& operator=(const Child&) = delete;
   // The exit status, or -1 if it has not ended within `ms`.
   int wait(int ms);
+  pid_t pid() const { return pid_; }
   std::string standardError();
 
  private:

@@ -137,7 +137,6 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
       DestroyWindow(window_);
       return 0;
     case WM_DESTROY:
-      closed_ = true;
       PostQuitMessage(0);
       return 0;
     default:
@@ -147,35 +146,43 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
 }
 
 bool Win32Window::pump() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      exitCode_ = static_cast<int>(message.wParam);
-      closed_ = true;
-      return false;
-    }
-    if (!IsDialogMessageW(window_, &message)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-  while (!closed_ && form_.timers.runNextDue()) {
-  }
-  return !closed_;
+  return pumpMessages(form_.timers, window_, exitCode_);
 }
 
 int Win32Window::run() {
   ShowWindow(window_, SW_SHOWNORMAL);
+  return runMessageLoop(form_.timers, window_);
+}
+
+bool pumpMessages(TimerSet& timers, HWND dialog, int& exitCode) {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      exitCode = static_cast<int>(message.wParam);
+      return false;
+    }
+    if (dialog == nullptr || !IsDialogMessageW(dialog, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  while (timers.runNextDue()) {
+  }
+  return true;
+}
+
+int runMessageLoop(TimerSet& timers, HWND dialog) {
   // Millisecond waits: the system tick is about 15.6 ms otherwise.
   timeBeginPeriod(1);
-  while (pump()) {
+  int exitCode = 0;
+  while (pumpMessages(timers, dialog, exitCode)) {
     DWORD wait = INFINITE;
-    if (const auto deadline = form_.timers.nextDeadline())
-      wait = static_cast<DWORD>(std::clamp<Millis>(*deadline - form_.timers.now(), 0, 1 << 30));
+    if (const auto deadline = timers.nextDeadline())
+      wait = static_cast<DWORD>(std::clamp<Millis>(*deadline - timers.now(), 0, 1 << 30));
     if (wait > 0) MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
   timeEndPeriod(1);
-  return exitCode_;
+  return exitCode;
 }
 
 }  // namespace blinkolux

@@ -6,6 +6,12 @@
 
 namespace blinkolux {
 
+// Handles the messages waiting now (with dialog keys for `dialog`) and runs the timers that are
+// due, without blocking. False once WM_QUIT came, with its exit code in `exitCode`.
+bool pumpMessages(TimerSet& timers, HWND dialog, int& exitCode);
+// Waits for messages or the timers' next deadline, at 1 ms resolution, until WM_QUIT.
+int runMessageLoop(TimerSet& timers, HWND dialog);
+
 // The Win32 front-end of Form1: the window built from the window table, its events forwarded to
 // the form, and a message loop that wakes the form's timers at their earliest deadline.
 class Win32Window {
@@ -32,7 +38,6 @@ class Win32Window {
   Form1& form_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
-  bool closed_ = false;
   int exitCode_ = 0;
 };
 
