@@ -1,8 +1,10 @@
 #include "lamps/x11_keyboard.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <stdexcept>
@@ -38,6 +40,13 @@ void setModifierMapping(Display* display, XModifierKeymap* map) {
   }
 }
 
+// The lamps belong to the X server: once it is gone there is nothing left to put back.
+int displayLost(Display* /*display*/) {
+  static constexpr char kMessage[] = "blinkolux: lost the connection to the X display\n";
+  (void)!write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  _exit(1);
+}
+
 std::string displayName(const char* name) {
   const char* shown = XDisplayName(name);
   return shown != nullptr && *shown != '\0' ? shown : "(DISPLAY is not set)";
@@ -54,6 +63,7 @@ X11Keyboard::X11Keyboard(const char* name)
       throw std::runtime_error("cannot open the X display " + displayName(name));
     throw std::runtime_error("the X display " + displayName(name) + " has no usable XKB extension");
   }
+  XSetIOErrorHandler(displayLost);
   locks_[1].mask = LockMask;
   XkbSelectEvents(display_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
                   XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
@@ -62,12 +72,53 @@ X11Keyboard::X11Keyboard(const char* name)
 
 X11Keyboard::~X11Keyboard() {
   unbindLocks();
+  if (claim_ != 0) XDestroyWindow(display_, claim_);
   XCloseDisplay(display_);
 }
 
 bool X11Keyboard::isXWayland() const {
   int opcode = 0, event = 0, error = 0;
   return XQueryExtension(display_, "XWAYLAND", &opcode, &event, &error) != 0;
+}
+
+bool X11Keyboard::claimDisplay() {
+  const Atom selection = XInternAtom(display_, "BLINKOLUX", False);
+  const Window root = DefaultRootWindow(display_);
+  claim_ = XCreateWindow(display_, root, -1, -1, 1, 1, 0, CopyFromParent, InputOnly, nullptr, 0,
+                         nullptr);
+  XGrabServer(display_);  // look and take in one step, should two copies start together
+  const Window holder = XGetSelectionOwner(display_, selection);
+  if (holder == None) XSetSelectionOwner(display_, selection, claim_, CurrentTime);
+  XUngrabServer(display_);
+  XSync(display_, False);
+  if (holder == None) return true;
+
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(display_, holder, XInternAtom(display_, "BLINKOLUX_WINDOW", False), 0, 1,
+                     False, XA_WINDOW, &type, &format, &count, &left, &data);
+  if (data != nullptr && count == 1) {
+    const Window window = *reinterpret_cast<Window*>(data);
+    XEvent activate{};
+    activate.xclient.type = ClientMessage;
+    activate.xclient.window = window;
+    activate.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+    activate.xclient.format = 32;
+    activate.xclient.data.l[0] = 1;  // from an application
+    XSendEvent(display_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &activate);
+    XMapRaised(display_, window);
+    XSync(display_, False);
+  }
+  if (data != nullptr) XFree(data);
+  return false;
+}
+
+void X11Keyboard::setMainWindow(unsigned long window) {
+  XChangeProperty(display_, claim_, XInternAtom(display_, "BLINKOLUX_WINDOW", False), XA_WINDOW, 32,
+                  PropModeReplace, reinterpret_cast<unsigned char*>(&window), 1);
+  XFlush(display_);
 }
 
 void X11Keyboard::bindLocks() {

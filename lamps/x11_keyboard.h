@@ -30,6 +30,13 @@ class X11Keyboard final : public KeyboardServices {
   // A Wayland session's X server keeps lock states of its own, away from the real keyboard.
   bool isXWayland() const;
 
+  // One copy per display, or two would fight over the lamps: claims the display's BLINKOLUX
+  // selection, which the server frees when this copy ends. False when another copy holds it; that
+  // copy's window is then raised.
+  bool claimDisplay();
+  // The window that a later copy raises.
+  void setMainWindow(unsigned long window);
+
  private:
   struct Lock {
     int key = 0;               // virtual-key code
@@ -45,6 +52,7 @@ class X11Keyboard final : public KeyboardServices {
   Lock* lockFor(int key);
 
   Display* display_;
+  unsigned long claim_ = 0;  // the window that holds the selection
   int xkbEventBase_ = 0;
   std::array<Lock, 3> locks_;
   unsigned lastLocked_ = 0;  // the locked modifiers as last read

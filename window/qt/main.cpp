@@ -1,5 +1,10 @@
-#include <QApplication>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -8,6 +13,19 @@
 #include "window/clocks.h"
 #include "window/form.h"
 #include "window/qt/qt_window.h"
+
+namespace {
+
+// Signals close the window through the event loop, where the lamps can be put back safely: the
+// handler itself only writes a byte to this pipe.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int /*signal*/) {
+  const char byte = 1;
+  (void)!write(signalPipe[1], &byte, 1);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace blinkolux;
@@ -23,17 +41,35 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "blinkolux: %s\n", error.what());
     return 1;
   }
+  if (!keyboard->claimDisplay()) return 0;  // the running copy has been raised
   if (keyboard->isXWayland())
     std::fputs("blinkolux: this is XWayland, whose lock states do not reach the keyboard's lamps\n",
                stderr);
 
+  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+    sigaction(signal, &action, nullptr);
+
   QApplication app(argc, argv);
   SteadyClock clock;
   Form1 form(*keyboard, clock);
-  form.Form_Load();
   QtWindow window(form);
+  form.Form_Load();
   window.show();
-  const int status = QApplication::exec();
-  form.Form_Unload();
-  return status;
+  keyboard->setMainWindow(window.winId());
+
+  // Every way out closes the window, which puts the lamps back.
+  QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &window, [&window] {
+    char bytes[16];
+    while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    window.close();
+  });
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &QWidget::close);
+  return QApplication::exec();
 }

@@ -84,7 +84,15 @@ void QtWindow::addControl(const ControlDescription& c) {
   widget->setGeometry(pixels(c.left), pixels(c.top), pixels(c.width), pixels(c.height));
 }
 
+void QtWindow::closeEvent(QCloseEvent* event) {
+  if (!unloaded_) form_.Form_Unload();
+  unloaded_ = true;
+  wake_.stop();
+  QWidget::closeEvent(event);
+}
+
 void QtWindow::rearm() {
+  if (unloaded_) return;
   const auto deadline = form_.timers.nextDeadline();
   if (!deadline) {
     wake_.stop();

@@ -19,12 +19,17 @@ class QtWindow final : public QWidget {
  public:
   explicit QtWindow(Form1& form);
 
+ protected:
+  // The window unloads: the lamps go back, and no timer runs after that.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   void addControl(const ControlDescription& c);
   void rearm();
 
   Form1& form_;
   QTimer wake_;
+  bool unloaded_ = false;
 };
 
 }  // namespace blinkolux
