@@ -24,14 +24,23 @@ static void reportLamps(const blinkolux::Lamps& loaded, const blinkolux::Lamps& 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int /*show*/) {
   using namespace blinkolux;
+  // One copy per session, or two would fight over the lamps: a later one raises the first.
+  CreateMutexW(nullptr, FALSE, L"Local\\Blinkolux");
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (const HWND running = FindWindowW(L"Blinkolux", L"Blinkolux")) {
+      ShowWindow(running, SW_RESTORE);
+      SetForegroundWindow(running);
+    }
+    return 0;
+  }
   Win32Keyboard keyboard;
   SteadyClock clock;
   Form1 form(keyboard, clock);
   Win32Window window(form);
   form.Form_Load();
-  const int status = window.run();
 #ifdef BLINKOLUX_REPORT_LAMPS
-  reportLamps(form.SavedLamps, LampAccess(keyboard).GetLockStates());
+  // At once: when the session ends, the process may be ended as soon as the window is gone.
+  window.onUnloaded = [&] { reportLamps(form.SavedLamps, LampAccess(keyboard).GetLockStates()); };
 #endif
-  return status;
+  return window.run();
 }

@@ -130,10 +130,16 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
         form_.setValue(ControlId::Slider1, static_cast<int>(SendMessageW(
                                                control(ControlId::Slider1), TBM_GETPOS, 0, 0)));
       return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (w == FALSE) return 0;  // the session goes on
+      [[fallthrough]];
     case WM_CLOSE:
       // The lamps go back while the window still exists: key events reach the system only
       // through a window of the desktop.
       form_.Form_Unload();
+      if (onUnloaded) onUnloaded();
       DestroyWindow(window_);
       return 0;
     case WM_DESTROY:

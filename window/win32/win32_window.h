@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "window/form.h"
 
 namespace blinkolux {
@@ -23,6 +25,9 @@ class Win32Window {
 
   HWND handle() const { return window_; }
   HWND control(ControlId id) const;
+
+  // Called once the lamps have gone back, while the window still exists.
+  std::function<void()> onUnloaded;
 
   // Runs until the window is closed; returns the exit code.
   int run();
