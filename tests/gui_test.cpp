@@ -110,6 +110,16 @@ TEST_F(GuiTest, TheSliderSetsTheRunningLightsInterval) {
   EXPECT_EQ(form.Timer1.interval(), 1);  // the lower end is 1 ms, never 0
 }
 
+// Every way out (a signal, the session's end, the close box) closes the window.
+TEST_F(GuiTest, ClosingTheWindowPutsTheLampsFoundAtLoadBack) {
+  form.SavedLamps = {false, true, false};  // as if Caps Lock had been on at load
+  clock.advanceTo(form.timers, 250);
+  ASSERT_EQ(keyboard.lamps(), (Lamps{false, false, true}));
+  window.show();
+  window.close();
+  EXPECT_EQ(keyboard.lamps(), (Lamps{false, true, false}));
+}
+
 }  // namespace
 }  // namespace blinkolux
 

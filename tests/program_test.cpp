@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <memory>
 #include <thread>
 
@@ -11,10 +12,10 @@ namespace blinkolux {
 namespace {
 
 using testing::Child;
+using testing::keymapDump;
 using testing::output;
 using testing::Step;
 using testing::XServerView;
-
 
 const std::string kProgram = BLINKOLUX_EXE;
 
@@ -36,6 +37,7 @@ class RunningProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     view.lockCapsAndNum(true, false);
+    keymapBefore = keymapDump();
     child = std::make_unique<Child>(std::vector<std::string>{kProgram});
     for (int i = 0; i < 300 && window == 0; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -47,8 +49,12 @@ class RunningProgram : public ::testing::Test {
 
   void closeAndExpectTheLampsBack() {
     view.closeWindow(window);
+    expectEndedWithTheLampsBack();
+  }
+  void expectEndedWithTheLampsBack() {
     EXPECT_EQ(child->wait(3000), 0) << child->standardError();
     EXPECT_EQ(view.indicators(), (Lamps{false, true, false}));
+    EXPECT_EQ(keymapDump(), keymapBefore);
   }
 
   void click(const std::string& caption) {
@@ -67,6 +73,7 @@ class RunningProgram : public ::testing::Test {
   }
 
   XServerView view;
+  std::string keymapBefore;
   std::unique_ptr<Child> child;
   unsigned long window = 0;
   // The centres of the controls, in pixels.
@@ -115,6 +122,51 @@ TEST_F(RunningProgram, PlaysTheShowsFromTheirButtonsAndRestoresTheLampsClosedDur
   EXPECT_EQ(show2[1].lamps, ".C.");  // a later show starts at step 1
   EXPECT_EQ(show2[2].lamps, "NCS");
   closeAndExpectTheLampsBack();
+}
+
+TEST_F(RunningProgram, ASecondCopyLeavesTheFirstAloneAndExits0) {
+  Child second({kProgram});
+  EXPECT_EQ(second.wait(5000), 0) << second.standardError();
+  EXPECT_EQ(child->wait(0), -1);
+  EXPECT_GE(watchSteps(500).size(), 3U);  // the first still runs the light
+  closeAndExpectTheLampsBack();
+}
+
+// Each of these signals ends the program as a closed window does, whatever it is doing.
+enum class Moment { RunningLight, Show, Pause };
+
+class Signalled : public RunningProgram,
+                  public ::testing::WithParamInterface<std::tuple<int, Moment>> {};
+
+TEST_P(Signalled, PutsTheLampsAndTheKeymapBack) {
+  const auto [signal, moment] = GetParam();
+  if (moment != Moment::RunningLight) {
+    click("Random events");
+    click("Light show 1");  // the first show: its end step comes 6000 ms after the click
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(moment == Moment::RunningLight ? 300
+                                                        : moment == Moment::Show       ? 1000
+                                                                                       : 6200));
+  kill(child->pid(), signal);
+  expectEndedWithTheLampsBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySignalAtEveryMoment, Signalled,
+                         ::testing::Combine(::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT),
+                                            ::testing::Values(Moment::RunningLight, Moment::Show,
+                                                              Moment::Pause)));
+
+TEST(Program, ExitsWith1AndSaysSoWhenTheXServerGoesAway) {
+  Child server({"/usr/bin/Xvfb", ":4712", "-noreset", "-nolisten", "tcp"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Child child({kProgram}, {"DISPLAY=:4712"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  ASSERT_EQ(child.wait(0), -1) << child.standardError();
+  kill(server.pid(), SIGKILL);
+  EXPECT_EQ(child.wait(2000), 1);
+  std::string message = child.standardError();
+  message.erase(0, message.rfind('\n', message.size() - 2) + 1);  // its last line
+  EXPECT_NE(message.find("X"), std::string::npos) << message;
 }
 
 }  // namespace

@@ -135,6 +135,44 @@ TEST_F(Win32Program, RunsAndSteersTheLightAndPutsTheLampsBackWithinASecondOfClos
   EXPECT_EQ(lampsReported.substr(7, 3), lampsReported.substr(18, 3)) << lampsReported;
 }
 
+TEST_F(Win32Program, ASecondCopyLeavesTheFirstAloneAndExits0) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION second{};
+  std::string commandLine = program;
+  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &second));
+  ASSERT_EQ(WaitForSingleObject(second.hProcess, 5000), WAIT_OBJECT_0);
+  DWORD status = 1;
+  GetExitCodeProcess(second.hProcess, &status);
+  EXPECT_EQ(status, 0U);
+  CloseHandle(second.hThread);
+  CloseHandle(second.hProcess);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(FindWindowW(L"Blinkolux", L"Blinkolux"), window);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 1000), WAIT_OBJECT_0);
+}
+
+// The session ends as wineboot --end-session ends it: the lamps go back as on a close.
+TEST_F(Win32Program, PutsTheLampsBackWhenTheSessionEnds) {
+  click(ControlId::Command3);
+  watch(600);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION wineboot{};
+  std::string commandLine = "wineboot.exe --end-session";
+  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &wineboot));
+  WaitForSingleObject(wineboot.hProcess, 5000);
+  CloseHandle(wineboot.hThread);
+  CloseHandle(wineboot.hProcess);
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 1000), WAIT_OBJECT_0);
+  const std::string lampsReported = report();
+  ASSERT_EQ(lampsReported.size(), 22U) << lampsReported;
+  EXPECT_EQ(lampsReported.substr(7, 3), lampsReported.substr(18, 3)) << lampsReported;
+}
+
 }  // namespace
 }  // namespace blinkolux
 
