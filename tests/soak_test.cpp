@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "form_fixture.h"
+
+namespace blinkolux {
+namespace {
+
+constexpr Millis kDay = 24 * 60 * 60 * 1000;
+
+// A day of random use on virtual time: clicks, check boxes, slider moves, random draws, other
+// programs changing the lamps. After every event the timers form one of the modes, the lamps
+// show what the last handler wrote, and closing would put back the lamps found at load.
+class Soak : public ::testing::Test {
+ protected:
+  Soak() {
+    keyboard.setLock(kCapsLock, true);
+    form.Rnd = [this] { return static_cast<float>(random() >> 8) * 0x1p-24F; };
+    form.Form_Load();
+  }
+
+  struct State {
+    std::string chase;
+    std::int32_t showStep;
+    bool show1, show2;
+    std::size_t keyEvents;
+  };
+  State state() const {
+    return {pattern({form.ChaseNum, form.ChaseCaps, form.ChaseScroll}), form.ShowStep,
+            form.Timer3.enabled(), form.Timer4.enabled(), keyboard.events.size()};
+  }
+
+  void userAction() {
+    switch (random() % 8) {
+      case 0:
+        form.click(ControlId::Command1);
+        break;
+      case 1:
+        form.click(ControlId::Command2);
+        break;
+      case 2:
+        form.click(ControlId::Command3);
+        break;
+      case 3:
+        form.setValue(ControlId::Check1, 1 - form.Check1.Value);
+        form.click(ControlId::Check1);
+        randomClickedDuringShow = randomClickedDuringShow || inShow();
+        break;
+      case 4:
+        form.setValue(ControlId::Check2, 1 - form.Check2.Value);
+        break;
+      case 5:
+        form.setValue(ControlId::Slider1, static_cast<int>(1 + random() % 1000));
+        break;
+      case 6:
+        keyboard.setLock(kLampKeys[random() % 3], random() % 2 == 0);
+        break;
+      default:
+        form.Form_Unload();  // closing now would leave the lamps as they were at load
+        ASSERT_EQ(keyboard.lamps(), form.SavedLamps);
+        break;
+    }
+  }
+
+  bool inShow() const { return form.Timer3.enabled() || form.Timer4.enabled(); }
+
+  void expectOneOfTheModes() {
+    if (!inShow()) {
+      randomClickedDuringShow = false;
+      ASSERT_TRUE(form.Timer1.enabled() && form.Timer2.enabled());
+      ASSERT_EQ(form.MrRandom.enabled(), form.Check1.Value == 1);
+      return;
+    }
+    ASSERT_FALSE(form.Timer3.enabled() && form.Timer4.enabled());
+    ASSERT_FALSE(form.Timer1.enabled() || form.Timer2.enabled());
+    if (!randomClickedDuringShow) {
+      ASSERT_FALSE(form.MrRandom.enabled());
+    }
+    // A show plays 51 steps at most, at 400 ms at the slowest, even when restarted.
+    ASSERT_LT(clock.now() - showSince, 51 * 400 + 500);
+  }
+
+  // What the handler that just ran must have left on the lamps.
+  void expectTheLamps(const State& before) {
+    const State after = state();
+    const int lampChanges = static_cast<int>(after.keyEvents - before.keyEvents) / 2;
+    const bool wasInShow = before.show1 || before.show2;
+    if (after.chase != before.chase) {  // a running-light tick
+      ASSERT_EQ(pattern(keyboard.lamps()), before.chase);
+      ASSERT_LE(lampChanges, 3);
+    } else if (after.show1 != before.show1 || after.show2 != before.show2) {
+      ASSERT_EQ(keyboard.lamps(), kAllOff);  // a show started, or an end step
+      if (!inShow()) {
+        ASSERT_EQ(after.showStep, 1);
+      }
+    } else if (wasInShow && after.showStep == before.showStep + 1) {  // a show step
+      ASSERT_EQ(keyboard.lamps(), (before.show1 ? kShow1 : kShow2).steps[before.showStep]);
+    }
+    ASSERT_TRUE(after.chase == "N.." || after.chase == ".C." || after.chase == "..S" ||
+                after.chase == "NC." || after.chase == ".CS" || after.chase == "N.S");
+  }
+
+  std::mt19937 random{20261208};
+  VirtualClock clock;
+  VirtualKeyboard keyboard{kWindowsNtFamily, &clock};
+  Form1 form{keyboard, clock};
+  bool randomClickedDuringShow = false;
+  Millis showSince = 0;
+};
+
+TEST_F(Soak, ADayOfRandomUseKeepsEveryInvariant) {
+  std::exponential_distribution<double> pause(1.0 / 20000);  // a user action every 20 s or so
+  Millis nextAction = 0;
+  std::int64_t handlers = 0;
+  while (clock.now() < kDay && !HasFatalFailure()) {
+    const Millis due = *form.timers.nextDeadline();
+    if (nextAction <= due) {
+      clock.sleepUntil(nextAction);
+      const bool wasInShow = inShow();
+      userAction();
+      if (!wasInShow && inShow()) showSince = clock.now();
+      nextAction = clock.now() + 1 + static_cast<Millis>(pause(random));
+    } else {
+      const State before = state();
+      clock.sleepUntil(due);
+      form.timers.runNextDue();
+      ++handlers;
+      if (!before.show1 && !before.show2 && inShow()) showSince = clock.now();
+      expectTheLamps(before);
+    }
+    expectOneOfTheModes();
+    if (keyboard.events.size() > 100000) keyboard.events.clear();
+  }
+  EXPECT_GT(handlers, 200000);
+  form.Form_Unload();
+  EXPECT_EQ(keyboard.lamps(), (Lamps{false, true, false}));
+}
+
+}  // namespace
+}  // namespace blinkolux
