@@ -9,6 +9,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace blinkolux {
@@ -42,8 +43,8 @@ void setModifierMapping(Display* display, XModifierKeymap* map) {
 
 // The lamps belong to the X server: once it is gone there is nothing left to put back.
 int displayLost(Display* /*display*/) {
-  static constexpr char kMessage[] = "blinkolux: lost the connection to the X display\n";
-  (void)!write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  constexpr std::string_view kMessage = "blinkolux: lost the connection to the X display\n";
+  (void)!write(STDERR_FILENO, kMessage.data(), kMessage.size());
   _exit(1);
 }
 

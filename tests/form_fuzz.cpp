@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "lamps/virtual_keyboard.h"
+#include "user_actions.h"
 #include "window/clocks.h"
 #include "window/form.h"
 
@@ -29,39 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Lamps saved = form.SavedLamps;
   while (at < size) {
     const std::uint8_t event = next(), argument = next();
-    switch (event % 10) {
-      case 0:
-        form.click(ControlId::Command1);
-        break;
-      case 1:
-        form.click(ControlId::Command2);
-        break;
-      case 2:
-        form.click(ControlId::Command3);
-        break;
-      case 3:
-        form.setValue(ControlId::Check1, argument % 2);
-        form.click(ControlId::Check1);
-        break;
-      case 4:
-        form.setValue(ControlId::Check2, argument % 2);
-        break;
-      case 5:
-        form.setValue(ControlId::Slider1, 1 + argument * 4);
-        break;
-      case 6:
-        keyboard.setLock(kLampKeys[argument % 3], argument / 3 % 2 == 1);
-        break;
-      case 7:
-        keyboard.hold(kLampKeys[argument % 3], argument / 3 % 2 == 1);
-        break;
-      case 8:
-        form.Form_Unload();
-        require(data[0] % 4 == 0 || data[0] % 4 == 3 || keyboard.lamps() == saved);
-        break;
-      default:
-        clock.advanceBy(form.timers, Millis{argument} * 50);
-        break;
+    if (event % 10 == 8) {
+      form.Form_Unload();
+      require(data[0] % 4 == 0 || data[0] % 4 == 3 || keyboard.lamps() == saved);
+    } else if (event % 10 == 9) {
+      clock.advanceBy(form.timers, Millis{argument} * 50);
+    } else {
+      userAction(form, keyboard, event % 10, argument);
     }
     require(!(form.Timer3.enabled() && form.Timer4.enabled()));
     const int lit = form.ChaseNum + form.ChaseCaps + form.ChaseScroll;

@@ -166,7 +166,7 @@ TEST(Program, ExitsWith1AndSaysSoWhenTheXServerGoesAway) {
   EXPECT_EQ(child.wait(2000), 1);
   std::string message = child.standardError();
   message.erase(0, message.rfind('\n', message.size() - 2) + 1);  // its last line
-  EXPECT_NE(message.find("X"), std::string::npos) << message;
+  EXPECT_NE(message.find('X'), std::string::npos) << message;
 }
 
 }  // namespace

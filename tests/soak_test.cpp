@@ -3,11 +3,12 @@
 #include <random>
 
 #include "form_fixture.h"
+#include "user_actions.h"
 
 namespace blinkolux {
 namespace {
 
-constexpr Millis kDay = 24 * 60 * 60 * 1000;
+constexpr Millis kDay = Millis{24} * 60 * 60 * 1000;
 
 // A day of random use on virtual time: clicks, check boxes, slider moves, random draws, other
 // programs changing the lamps. After every event the timers form one of the modes, the lamps
@@ -32,35 +33,15 @@ class Soak : public ::testing::Test {
   }
 
   void userAction() {
-    switch (random() % 8) {
-      case 0:
-        form.click(ControlId::Command1);
-        break;
-      case 1:
-        form.click(ControlId::Command2);
-        break;
-      case 2:
-        form.click(ControlId::Command3);
-        break;
-      case 3:
-        form.setValue(ControlId::Check1, 1 - form.Check1.Value);
-        form.click(ControlId::Check1);
-        randomClickedDuringShow = randomClickedDuringShow || inShow();
-        break;
-      case 4:
-        form.setValue(ControlId::Check2, 1 - form.Check2.Value);
-        break;
-      case 5:
-        form.setValue(ControlId::Slider1, static_cast<int>(1 + random() % 1000));
-        break;
-      case 6:
-        keyboard.setLock(kLampKeys[random() % 3], random() % 2 == 0);
-        break;
-      default:
-        form.Form_Unload();  // closing now would leave the lamps as they were at load
-        ASSERT_EQ(keyboard.lamps(), form.SavedLamps);
-        break;
+    const auto action = static_cast<unsigned>(random() % (kUserActions + 1));
+    const auto argument = static_cast<unsigned>(random());
+    if (action == kUserActions) {
+      form.Form_Unload();  // closing now would leave the lamps as they were at load
+      ASSERT_EQ(keyboard.lamps(), form.SavedLamps);
+      return;
     }
+    blinkolux::userAction(form, keyboard, action, argument);
+    if (action == 3 && inShow()) randomClickedDuringShow = true;  // "Random events" clicked
   }
 
   bool inShow() const { return form.Timer3.enabled() || form.Timer4.enabled(); }

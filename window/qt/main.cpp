@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -18,7 +19,7 @@ namespace {
 
 // Signals close the window through the event loop, where the lamps can be put back safely: the
 // handler itself only writes a byte to this pipe.
-int signalPipe[2] = {-1, -1};
+std::array<int, 2> signalPipe{-1, -1};
 
 void onSignal(int /*signal*/) {
   const char byte = 1;
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
     std::fputs("blinkolux: this is XWayland, whose lock states do not reach the keyboard's lamps\n",
                stderr);
 
-  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
+  if (pipe2(signalPipe.data(), O_CLOEXEC | O_NONBLOCK) != 0) return 1;
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
@@ -65,8 +66,8 @@ int main(int argc, char** argv) {
   // Every way out closes the window, which puts the lamps back.
   QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
   QObject::connect(&signalNotifier, &QSocketNotifier::activated, &window, [&window] {
-    char bytes[16];
-    while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
+    std::array<char, 16> bytes{};
+    while (read(signalPipe[0], bytes.data(), bytes.size()) > 0) {
     }
     window.close();
   });
