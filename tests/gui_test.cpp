@@ -17,8 +17,7 @@ namespace blinkolux {
 namespace {
 
 QRect pixelRect(const ControlDescription& c) {
-  return {c.left / kTwipsPerPixel, c.top / kTwipsPerPixel, c.width / kTwipsPerPixel,
-          c.height / kTwipsPerPixel};
+  return {pixels(c.left), pixels(c.top), pixels(c.width), pixels(c.height)};
 }
 
 // The real Qt window over a virtual keyboard, on virtual time.

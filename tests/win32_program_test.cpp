@@ -57,8 +57,7 @@ class Win32Program : public ::testing::Test {
 
   void click(ControlId id) {
     const ControlDescription& c = control(id);
-    const POINT centre{(c.left + c.width / 2) / kTwipsPerPixel,
-                       (c.top + c.height / 2) / kTwipsPerPixel};
+    const POINT centre{pixels(c.left + c.width / 2), pixels(c.top + c.height / 2)};
     const HWND child = ChildWindowFromPoint(window, centre);
     ASSERT_NE(child, window);
     RECT r{};

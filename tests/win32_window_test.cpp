@@ -13,8 +13,7 @@ namespace blinkolux {
 namespace {
 
 RECT pixelRect(const ControlDescription& c) {
-  const int left = c.left / kTwipsPerPixel, top = c.top / kTwipsPerPixel;
-  return {left, top, left + c.width / kTwipsPerPixel, top + c.height / kTwipsPerPixel};
+  return {pixels(c.left), pixels(c.top), pixels(c.left + c.width), pixels(c.top + c.height)};
 }
 
 std::wstring text(HWND window) {

@@ -4,7 +4,7 @@
 
 namespace blinkolux {
 
-Form1::Form1(KeyboardServices& keyboard, Clock& clock) : lamps_(keyboard), timers(clock) {
+Form1::Form1(KeyboardServices& keyboard, Clock& clock) : timers(clock), lamps_(keyboard) {
   // The speed poll acts as a 1 ms poll, but needs no wake-up while the slider and the running
   // light's interval agree: only a slider move can change that.
   Timer2.skipWhile([this] { return Timer1.interval() == Slider1.Value; });

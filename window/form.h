@@ -39,10 +39,6 @@ class Form1 {
   ControlValue Check1{control(ControlId::Check1).value};
   ControlValue Check2{control(ControlId::Check2).value};
 
- private:
-  LampAccess lamps_;
-
- public:
   TimerSet timers;
   Timer Timer1{timers, kTimer1, [this] { Timer1_Timer(); }};
   Timer Timer2{timers, kTimer2, [this] { Timer2_Timer(); }};
@@ -72,6 +68,8 @@ class Form1 {
   void startShow(Timer& show, std::int32_t interval);
   void playShow(Timer& show, const ShowScript& script);
   void endShow(Timer& show);
+
+  LampAccess lamps_;
 };
 
 }  // namespace blinkolux

@@ -9,6 +9,9 @@ namespace blinkolux {
 
 // The fixed description of the window, shared by both front-ends. Places and sizes are in twips.
 inline constexpr int kTwipsPerPixel = 15;
+constexpr int pixels(int twips) {
+  return twips / kTwipsPerPixel;
+}
 inline constexpr std::string_view kWindowCaption = "Blinkolux";
 inline constexpr int kClientWidth = 7140;
 inline constexpr int kClientHeight = 780;

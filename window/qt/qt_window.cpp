@@ -9,14 +9,6 @@
 
 namespace blinkolux {
 
-namespace {
-
-int pixels(int twips) {
-  return twips / kTwipsPerPixel;
-}
-
-}  // namespace
-
 QtWindow::QtWindow(Form1& form) : form_(form) {
   setWindowTitle(toQString(kWindowCaption));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

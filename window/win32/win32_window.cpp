@@ -13,10 +13,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"Blinkolux";
 constexpr int kFirstControlId = 100;
 
-int pixels(int twips) {
-  return twips / kTwipsPerPixel;
-}
-
 std::wstring wide(std::string_view text) {
   return {text.begin(), text.end()};
 }
