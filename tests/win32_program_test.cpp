@@ -111,13 +111,13 @@ TEST_F(Win32Program, RunsAndSteersTheLightAndPutsTheLampsBackWithinASecondOfClos
   EXPECT_EQ(controls, 7);
 
   click(ControlId::Check1);  // no random events in the way
-  EXPECT_TRUE(contains(watch(800), {"N..", "..S", ".C.", "N.."}));
+  EXPECT_TRUE(contains(watch(1000), {"N..", "..S", ".C.", "N.."}));
   click(ControlId::Command1);
-  EXPECT_TRUE(contains(watch(800), {"N..", ".C.", "..S", "N.."}));
+  EXPECT_TRUE(contains(watch(1000), {"N..", ".C.", "..S", "N.."}));
   click(ControlId::Check2);
-  EXPECT_TRUE(contains(watch(800), {"NC.", ".CS", "N.S", "NC."}));
+  EXPECT_TRUE(contains(watch(1000), {"NC.", ".CS", "N.S", "NC."}));
   click(ControlId::Command2);
-  const auto show = watch(1500);  // the first show plays from step 0, 400 ms a step
+  const auto show = watch(2000);  // the first show plays from step 0, 400 ms a step
   EXPECT_TRUE(contains(show, {"...", "NCS", "N.S", ".C."})) << ::testing::PrintToString(show);
 
   keybd_event(VK_SCROLL, 0x45, KEYEVENTF_EXTENDEDKEY, 0);  // the user presses Scroll Lock
