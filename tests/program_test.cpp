@@ -119,9 +119,15 @@ TEST_F(RunningProgram, PlaysTheShowsFromTheirButtonsAndRestoresTheLampsClosedDur
 
   click("Light show 2");
   const auto show2 = watchSteps(1100);
-  ASSERT_GE(show2.size(), 4U);
-  EXPECT_EQ(show2[1].lamps, ".C.");  // a later show starts at step 1
-  EXPECT_EQ(show2[2].lamps, "NCS");
+  // A later show starts at step 1: from the lamps going dark at the click, Caps alone, then all
+  // (from step 0 Num and Scroll would come first). The running light never lights all three.
+  std::size_t all = 0;
+  while (all < show2.size() && show2[all].lamps != "NCS")
+    ++all;
+  ASSERT_GE(all, 2U);
+  ASSERT_LT(all, show2.size());
+  EXPECT_EQ(show2[all - 1].lamps, ".C.");
+  EXPECT_EQ(show2[all - 2].lamps, "...");
   closeAndExpectTheLampsBack();
 }
 
