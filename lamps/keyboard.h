@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace blinkolux {
 
@@ -13,6 +15,14 @@ inline constexpr std::array<int, 3> kLampKeys{kNumLock, kCapsLock, kScrollLock};
 
 // One state per lamp: Num, Caps, Scroll.
 using Lamps = std::array<bool, 3>;
+
+// Lamps written as "N.S": Num and Scroll lit, Caps dark.
+constexpr Lamps lamps(std::string_view pattern) {
+  return {pattern[0] == 'N', pattern[1] == 'C', pattern[2] == 'S'};
+}
+inline std::string pattern(const Lamps& lamps) {
+  return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
+}
 
 constexpr bool isLampKey(int key) {
   return key == kNumLock || key == kCapsLock || key == kScrollLock;

@@ -3,16 +3,10 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 #include "lamps/keyboard.h"
 
 namespace blinkolux {
-
-// "N.S": Num and Scroll lit, Caps dark.
-constexpr Lamps lamps(std::string_view pattern) {
-  return {pattern[0] == 'N', pattern[1] == 'C', pattern[2] == 'S'};
-}
 
 inline constexpr Lamps kAllOff{};
 

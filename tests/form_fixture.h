@@ -10,11 +10,6 @@
 
 namespace blinkolux {
 
-// "N.S": the Num and Scroll lamps lit, Caps dark.
-inline std::string pattern(const Lamps& lamps) {
-  return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
-}
-
 // A loaded window on virtual time over a virtual NT-family keyboard.
 class FormTest : public ::testing::Test {
  protected:

@@ -15,10 +15,6 @@ namespace {
 
 std::string program;  // the reporting build of blinkolux.exe, from the command line
 
-std::string pattern(const Lamps& lamps) {
-  return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
-}
-
 bool contains(const std::vector<std::string>& seen, const std::vector<std::string>& run) {
   return std::search(seen.begin(), seen.end(), run.begin(), run.end()) != seen.end();
 }

@@ -111,10 +111,6 @@ void XServerView::closeWindow(unsigned long window) {
   XSync(display_, False);
 }
 
-std::string pattern(const Lamps& lamps) {
-  return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
-}
-
 std::vector<Step> steps(const std::vector<XServerView::Change>& changes, const Lamps& before) {
   std::vector<Step> steps;
   Lamps previous = before;

@@ -46,9 +46,6 @@ class XServerView {
   std::array<int, 3> indicatorIndex_{};
 };
 
-// "N.S": Num and Scroll lit, Caps dark.
-std::string pattern(const Lamps& lamps);
-
 // What the lamps showed after each step of a display: a step's lamp changes come within a few
 // ms of each other, and steps at least 20 ms apart.
 struct Step {

@@ -11,10 +11,8 @@
 // The test build says on standard output which lamps it found at load and left at exit: under
 // Wine only the program's own thread sees the lock states it sets.
 static void reportLamps(const blinkolux::Lamps& loaded, const blinkolux::Lamps& closed) {
-  const auto text = [](const blinkolux::Lamps& l) {
-    return std::string{l[0] ? 'N' : '.', l[1] ? 'C' : '.', l[2] ? 'S' : '.'};
-  };
-  const std::string line = "loaded " + text(loaded) + " closed " + text(closed) + "\n";
+  const std::string line =
+      "loaded " + blinkolux::pattern(loaded) + " closed " + blinkolux::pattern(closed) + "\n";
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written,
             nullptr);
