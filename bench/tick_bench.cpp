@@ -1,56 +1,58 @@
-// What one running-light tick costs: X round trips and lock changes on a real X server, and CPU.
+// What one running-light tick costs: waits for the X server (round trips), the requests the server
+// saw, and CPU; on the X server and on the virtual keyboard.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include "lamps/virtual_keyboard.h"
 #include "lamps/x11_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
+#include "x11_support.h"
 
 namespace blinkolux {
 namespace {
 
-// Counts what the form asks of a keyboard: every read is one X round trip, every press one change.
-class CountingKeyboard final : public KeyboardServices {
- public:
-  explicit CountingKeyboard(KeyboardServices& keyboard) : keyboard_(keyboard) {}
-  std::uint32_t platformId() override { return keyboard_.platformId(); }
-  void readState(KeyboardState& state) override {
-    ++reads;
-    keyboard_.readState(state);
-  }
-  void writeState(const KeyboardState& state) override { keyboard_.writeState(state); }
-  void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) override {
-    if ((flags & kKeyUp) == 0) ++presses;
-    keyboard_.keyEvent(key, scanCode, flags);
-  }
-  std::int64_t reads = 0, presses = 0;
+// The times this thread blocked: on an idle machine, one per round trip to the X server.
+double blockingWaits() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return static_cast<double>(usage.ru_nvcsw);
+}
 
- private:
-  KeyboardServices& keyboard_;
-};
-
-void runTicks(benchmark::State& state, KeyboardServices& keyboard) {
-  CountingKeyboard counting(keyboard);
+void runTicks(benchmark::State& state, KeyboardServices& keyboard,
+              testing::XServerView* view = nullptr) {
   VirtualClock clock;
-  Form1 form(counting, clock);
+  Form1 form(keyboard, clock);
   form.Form_Load();
   form.MrRandom.setEnabled(false);
   form.setValue(ControlId::Check2, static_cast<int>(state.range(0)));
   clock.advanceTo(form.timers, 300);  // settle into the pattern
-  const auto reads = counting.reads, presses = counting.presses;
+  if (view != nullptr) view->discardChanges();
+  const double waits = blockingWaits();
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     clock.advanceBy(form.timers, 100);
   }
   const auto ticks = static_cast<double>(state.iterations());
-  state.counters["round_trips/tick"] = static_cast<double>(counting.reads - reads) / ticks;
-  // Plain or inverted, every step turns one lamp on and one off.
-  state.counters["lock_changes/tick"] = static_cast<double>(counting.presses - presses) / ticks;
+  state.counters["waits/tick"] = (blockingWaits() - waits) / ticks;
+  if (view != nullptr) {
+    // What the server saw: lock requests, and the Scroll indicator's own requests.
+    double lockRequests = 0, indicatorRequests = 0;
+    Lamps previous = view->indicators();
+    for (const auto& change : view->watch(200)) {
+      lockRequests += change.lockRequests;
+      indicatorRequests += change.lamps[2] != previous[2] ? 1 : 0;
+      previous = change.lamps;
+    }
+    state.counters["lock_requests/tick"] = lockRequests / ticks;
+    state.counters["indicator_requests/tick"] = indicatorRequests / ticks;
+  }
   form.Form_Unload();
 }
 
 void X11Tick(benchmark::State& state) {
+  testing::XServerView view;
   X11Keyboard keyboard;
-  runTicks(state, keyboard);
+  runTicks(state, keyboard, &view);
 }
 BENCHMARK(X11Tick)->ArgName("inverted")->Arg(0)->Arg(1);
 

@@ -47,6 +47,13 @@ class KeyboardServices {
   virtual void readState(KeyboardState& state) = 0;         // GetKeyboardState
   virtual void writeState(const KeyboardState& state) = 0;  // SetKeyboardState
   virtual void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) = 0;
+
+  // For keyboards that keep a copy of the state and hold writes back (X11): the next reads ask the
+  // device itself, where exactness is everything (at load and unload) ...
+  virtual void refresh() {}
+  // ... and the writes made so far leave together, as one change (when a handler ends, before it
+  // pauses, and after the unload's restore).
+  virtual void commit() {}
 };
 
 }  // namespace blinkolux

@@ -1,80 +1,49 @@
 #include "lamps/x11_keyboard.h"
 
 #include <X11/XKBlib.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <stdexcept>
-#include <string>
-#include <string_view>
-#include <thread>
+#include <cstdio>
+
+#include "lamps/x11_display.h"
 
 namespace blinkolux {
 
 namespace {
 
-int modifierOf(const XModifierKeymap* map, KeyCode keycode) {
-  for (int mod = 0; mod < 8; ++mod)
-    for (int i = 0; i < map->max_keypermod; ++i)
-      if (map->modifiermap[mod * map->max_keypermod + i] == keycode) return mod;
-  return -1;
-}
-
-int freeModifier(const XModifierKeymap* map) {
-  for (int mod = Mod1MapIndex; mod <= Mod5MapIndex; ++mod) {
-    bool used = false;
-    for (int i = 0; i < map->max_keypermod; ++i)
-      used = used || map->modifiermap[mod * map->max_keypermod + i] != 0;
-    if (!used) return mod;
+// The first key that carries `keysym` at any level, or 0.
+unsigned keycodeOf(XkbDescPtr xkb, KeySym keysym) {
+  for (unsigned key = xkb->min_key_code; key <= xkb->max_key_code; ++key) {
+    const KeySym* syms = XkbKeySymsPtr(xkb, key);
+    for (int i = 0; i < XkbKeyNumSyms(xkb, key); ++i)
+      if (syms[i] == keysym) return key;
   }
-  return -1;
-}
-
-// The server refuses a new modifier map while one of its keys is down; wait for the release.
-void setModifierMapping(Display* display, XModifierKeymap* map) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    if (XSetModifierMapping(display, map) != MappingBusy) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
-
-// The lamps belong to the X server: once it is gone there is nothing left to put back.
-int displayLost(Display* /*display*/) {
-  constexpr std::string_view kMessage = "blinkolux: lost the connection to the X display\n";
-  (void)!write(STDERR_FILENO, kMessage.data(), kMessage.size());
-  _exit(1);
-}
-
-std::string displayName(const char* name) {
-  const char* shown = XDisplayName(name);
-  return shown != nullptr && *shown != '\0' ? shown : "(DISPLAY is not set)";
+  return 0;
 }
 
 }  // namespace
 
 X11Keyboard::X11Keyboard(const char* name)
-    : locks_{{{kNumLock, XK_Num_Lock}, {kCapsLock, XK_Caps_Lock}, {kScrollLock, XK_Scroll_Lock}}} {
-  int major = XkbMajorVersion, minor = XkbMinorVersion, error = 0, reason = 0;
-  display_ = XkbOpenDisplay(name, &xkbEventBase_, &error, &major, &minor, &reason);
-  if (display_ == nullptr) {
-    if (reason == XkbOD_ConnectionRefused)
-      throw std::runtime_error("cannot open the X display " + displayName(name));
-    throw std::runtime_error("the X display " + displayName(name) + " has no usable XKB extension");
-  }
-  XSetIOErrorHandler(displayLost);
-  locks_[1].mask = LockMask;
-  XkbSelectEvents(display_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
-                  XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
-  bindLocks();
+    : display_(openDisplay(name)),
+      lamps_{{{kNumLock, XK_Num_Lock, "Num Lock"},
+              {kCapsLock, XK_Caps_Lock, "Caps Lock"},
+              {kScrollLock, XK_Scroll_Lock, "Scroll Lock"}}} {
+  XkbQueryExtension(display_, nullptr, &xkbEventBase_, nullptr, nullptr, nullptr);
+  constexpr unsigned kKeymapEvents =
+      XkbNewKeyboardNotifyMask | XkbMapNotifyMask | XkbIndicatorMapNotifyMask;
+  XkbSelectEvents(display_, XkbUseCoreKbd, kKeymapEvents, kKeymapEvents);
+  XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
+                        XkbModifierLockMask);
+  XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbIndicatorStateNotify, XkbAllIndicatorsMask,
+                        XkbAllIndicatorsMask);
+  scrollIndicator_ = XInternAtom(display_, "Scroll Lock", False);
+  findLamps();
+  fetchState();
 }
 
 X11Keyboard::~X11Keyboard() {
-  unbindLocks();
-  if (claim_ != 0) XDestroyWindow(display_, claim_);
-  XCloseDisplay(display_);
+  XCloseDisplay(display_);  // sends what is still buffered
 }
 
 bool X11Keyboard::isXWayland() const {
@@ -82,130 +51,174 @@ bool X11Keyboard::isXWayland() const {
   return XQueryExtension(display_, "XWAYLAND", &opcode, &event, &error) != 0;
 }
 
-bool X11Keyboard::claimDisplay() {
-  const Atom selection = XInternAtom(display_, "BLINKOLUX", False);
-  const Window root = DefaultRootWindow(display_);
-  claim_ = XCreateWindow(display_, root, -1, -1, 1, 1, 0, CopyFromParent, InputOnly, nullptr, 0,
-                         nullptr);
-  XGrabServer(display_);  // look and take in one step, should two copies start together
-  const Window holder = XGetSelectionOwner(display_, selection);
-  if (holder == None) XSetSelectionOwner(display_, selection, claim_, CurrentTime);
-  XUngrabServer(display_);
-  XSync(display_, False);
-  if (holder == None) return true;
-
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, left = 0;
-  unsigned char* data = nullptr;
-  XGetWindowProperty(display_, holder, XInternAtom(display_, "BLINKOLUX_WINDOW", False), 0, 1,
-                     False, XA_WINDOW, &type, &format, &count, &left, &data);
-  if (data != nullptr && count == 1) {
-    const Window window = *reinterpret_cast<Window*>(data);
-    XEvent activate{};
-    activate.xclient.type = ClientMessage;
-    activate.xclient.window = window;
-    activate.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
-    activate.xclient.format = 32;
-    activate.xclient.data.l[0] = 1;  // from an application
-    XSendEvent(display_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &activate);
-    XMapRaised(display_, window);
-    XSync(display_, False);
-  }
-  if (data != nullptr) XFree(data);
-  return false;
-}
-
-void X11Keyboard::setMainWindow(unsigned long window) {
-  XChangeProperty(display_, claim_, XInternAtom(display_, "BLINKOLUX_WINDOW", False), XA_WINDOW, 32,
-                  PropModeReplace, reinterpret_cast<unsigned char*>(&window), 1);
-  XFlush(display_);
-}
-
-void X11Keyboard::bindLocks() {
-  XModifierKeymap* map = XGetModifierMapping(display_);
-  bool changed = false;
-  for (Lock& lock : locks_) {
-    if (lock.key == kCapsLock) continue;  // always the core Lock modifier
-    lock.keycode = XKeysymToKeycode(display_, lock.keysym);
-    int mod = lock.keycode != 0 ? modifierOf(map, lock.keycode) : -1;
-    if (mod != lock.ourModifier) lock.ourModifier = -1;  // the keymap's own binding, not ours
-    if (mod < 0 && lock.keycode != 0 && (mod = freeModifier(map)) >= 0) {
-      map = XInsertModifiermapEntry(map, lock.keycode, mod);
-      lock.ourModifier = mod;
-      changed = true;
+// How each lamp is reached on the current keymap. A lamp reached another way than before, or
+// not at all, is first released where we lit it: a layout switched to meanwhile may give its old
+// modifier a meaning of its own (Mod3 types level 5 in Neo).
+void X11Keyboard::findLamps() {
+  const std::array<Lamp, 3> before = lamps_;
+  XkbDescPtr xkb = XkbGetMap(display_, XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
+  for (Lamp& lamp : lamps_) {
+    lamp.way = Way::Unreachable;
+    const char* reason = nullptr;
+    const unsigned keycode = xkb != nullptr ? keycodeOf(xkb, lamp.keysym) : 0;
+    if (lamp.key == kCapsLock) {
+      lamp.way = Way::Lock;
+      lamp.mask = LockMask;
+    } else if (keycode != 0 && xkb->map->modmap[keycode] != 0) {
+      lamp.way = Way::Lock;
+      lamp.mask = xkb->map->modmap[keycode];
+    } else if (lamp.key == kNumLock) {
+      reason = keycode == 0 ? "the keymap has no Num_Lock key" : "its key sets no modifier";
+    } else {
+      int index = 0;
+      Bool on = False, real = False;
+      XkbIndicatorMapRec map{};
+      if (XkbGetNamedIndicator(display_, scrollIndicator_, &index, &on, &map, &real) == False ||
+          real == False)
+        reason = "the keymap has no \"Scroll Lock\" indicator";
+      else if ((map.flags & XkbIM_NoExplicit) != 0)
+        reason = "its indicator takes no orders from programs";
+      else if (map.which_groups != 0 || (map.which_mods != 0 && map.mods.mask != 0) ||
+               map.ctrls != 0)
+        reason = "its indicator also follows the keyboard's group, modifiers or controls";
+      else {
+        lamp.way = Way::Indicator;
+        lamp.indicator = 1U << index;
+      }
     }
-    lock.mask = mod >= 0 ? 1U << mod : 0;
+    if (reason != nullptr && !lamp.named) {
+      std::fprintf(stderr, "blinkolux: cannot drive the %s lamp: %s\n", lamp.name, reason);
+      lamp.named = true;
+    }
   }
-  if (changed) setModifierMapping(display_, map);
-  XFreeModifiermap(map);
+  if (xkb != nullptr) XkbFreeKeyboard(xkb, 0, True);
+
+  unsigned unlock = 0;
+  for (std::size_t i = 0; i < lamps_.size(); ++i) {
+    const Lamp& old = before[i];
+    Lamp& lamp = lamps_[i];
+    const bool moved =
+        old.way != lamp.way ||
+        (lamp.way == Way::Lock ? old.mask != lamp.mask : old.indicator != lamp.indicator);
+    if (!moved || !old.litByUs) continue;
+    if (old.way == Way::Lock) unlock |= old.mask;
+    if (old.way == Way::Indicator)
+      XkbSetNamedIndicator(display_, scrollIndicator_, True, False, False, nullptr);
+    lamp.litByUs = false;
+  }
+  for (const Lamp& lamp : lamps_)
+    if (lamp.way == Way::Lock) unlock &= ~lamp.mask;
+  if (unlock != 0) XkbLockModifiers(display_, XkbUseCoreKbd, unlock, 0);
 }
 
-// Undoes our bindings, unlocking them first, and leaves every other binding (a layout switched
-// to meanwhile included) as it is.
-void X11Keyboard::unbindLocks() {
-  XModifierKeymap* map = XGetModifierMapping(display_);
-  bool changed = false;
-  for (Lock& lock : locks_) {
-    if (lock.ourModifier < 0 || modifierOf(map, lock.keycode) != lock.ourModifier) continue;
-    XkbLockModifiers(display_, XkbUseCoreKbd, lock.mask, 0);
-    map = XDeleteModifiermapEntry(map, lock.keycode, lock.ourModifier);
-    changed = true;
-  }
-  if (changed) setModifierMapping(display_, map);
-  XFreeModifiermap(map);
-  XSync(display_, False);
+// Asks the server, and forgets the writes it has handled since.
+void X11Keyboard::fetchState() {
+  XkbStateRec state{};
+  lockSerial_ = NextRequest(display_);
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  locked_ = state.locked_mods;
+  indicatorSerial_ = NextRequest(display_);
+  XkbGetIndicatorState(display_, XkbUseCoreKbd, &indicators_);
+  for (Lamp& lamp : lamps_)
+    if (lamp.serial != 0 && lamp.serial < lockSerial_) lamp.wanted.reset();
 }
 
-// A replaced keymap may have dropped our binding: bind again.
-void X11Keyboard::handleEvents() {
+// Takes what the server has reported, without waiting and without flushing writes held back. An
+// event's serial is that of the last request of ours the server had handled when it sent it: a
+// write is reported once an event of its kind comes with a serial at least its own (a write that
+// changed nothing brings no event, but then the server's state is what we wrote until the next
+// one). Events older than the last fetch are stale.
+void X11Keyboard::takeEvents() {
   bool remapped = false;
-  while (XPending(display_) > 0) {
+  while (XEventsQueued(display_, QueuedAfterReading) > 0) {
     XEvent event;
     XNextEvent(display_, &event);
-    if (event.type == MappingNotify) {
-      XRefreshKeyboardMapping(&event.xmapping);
-      remapped = true;
-    } else if (event.type == xkbEventBase_) {
-      remapped = true;
+    if (event.type != xkbEventBase_) {
+      remapped = remapped || event.type == MappingNotify;
+      continue;
     }
+    const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+    Way reported = Way::Unreachable;
+    if (xkb.any.xkb_type == XkbStateNotify && xkb.any.serial >= lockSerial_) {
+      locked_ = xkb.state.locked_mods;
+      reported = Way::Lock;
+    } else if (xkb.any.xkb_type == XkbIndicatorStateNotify && xkb.any.serial >= indicatorSerial_) {
+      indicators_ = xkb.indicators.state;
+      reported = Way::Indicator;
+    } else if (xkb.any.xkb_type != XkbStateNotify && xkb.any.xkb_type != XkbIndicatorStateNotify) {
+      remapped = true;  // a new keymap, or new indicator maps
+    }
+    for (Lamp& lamp : lamps_)
+      if (lamp.way == reported && lamp.serial != 0 && lamp.serial <= xkb.any.serial)
+        lamp.wanted.reset();
   }
-  if (remapped) bindLocks();
+  if (remapped) {
+    findLamps();
+    fetchState();
+  }
 }
 
-X11Keyboard::Lock* X11Keyboard::lockFor(int key) {
-  for (Lock& lock : locks_)
-    if (lock.key == key) return &lock;
-  return nullptr;
+bool X11Keyboard::shows(const Lamp& lamp) const {
+  if (lamp.way == Way::Unreachable) return false;
+  if (lamp.wanted) return *lamp.wanted;
+  return lamp.way == Way::Lock ? (locked_ & lamp.mask) != 0 : (indicators_ & lamp.indicator) != 0;
 }
 
+void X11Keyboard::want(Lamp& lamp, bool on) {
+  if (lamp.way == Way::Unreachable) return;
+  lamp.wanted = on;
+  lamp.serial = 0;
+}
+
+// A read used to be a query of the server. Here it is the state the server last reported with
+// our own writes under way laid over: it differs from a query only by a change still on its way
+// from the server, which a query made a moment earlier would have missed as well.
 void X11Keyboard::readState(KeyboardState& state) {
-  handleEvents();
-  XkbStateRec xkb{};
-  XkbGetState(display_, XkbUseCoreKbd, &xkb);
-  lastLocked_ = xkb.locked_mods;
+  takeEvents();
   state.fill(0);
-  for (const Lock& lock : locks_)
-    state[lock.key] = (lastLocked_ & lock.mask) != 0 ? 1 : 0;
+  for (const Lamp& lamp : lamps_)
+    state[lamp.key] = shows(lamp) ? 1 : 0;
 }
 
 void X11Keyboard::writeState(const KeyboardState& state) {
-  unsigned affect = 0, values = 0;
-  for (const Lock& lock : locks_) {
-    affect |= lock.mask;
-    if ((state[lock.key] & 1) != 0) values |= lock.mask;
-  }
-  XkbLockModifiers(display_, XkbUseCoreKbd, affect, values);
-  XFlush(display_);
+  for (Lamp& lamp : lamps_)
+    if (shows(lamp) != ((state[lamp.key] & 1) != 0)) want(lamp, !shows(lamp));
 }
 
 // A press toggles the lock from the state read just before, as lamp access always reads first.
 void X11Keyboard::keyEvent(std::uint8_t key, std::uint8_t /*scanCode*/, std::uint32_t flags) {
-  const Lock* lock = lockFor(key);
-  if ((flags & kKeyUp) != 0 || lock == nullptr || lock->mask == 0) return;
-  lastLocked_ ^= lock->mask;
-  XkbLockModifiers(display_, XkbUseCoreKbd, lock->mask, lastLocked_ & lock->mask);
-  XFlush(display_);
+  if ((flags & kKeyUp) != 0) return;
+  for (Lamp& lamp : lamps_)
+    if (lamp.key == key) want(lamp, !shows(lamp));
+}
+
+// The fetch comes first: the events it brings along include any keymap change made before it.
+void X11Keyboard::refresh() {
+  fetchState();
+  takeEvents();
+}
+
+void X11Keyboard::commit() {
+  unsigned affect = 0, values = 0;
+  const unsigned long lockRequest = NextRequest(display_);
+  for (Lamp& lamp : lamps_) {
+    if (!lamp.wanted || lamp.serial != 0 || lamp.way != Way::Lock) continue;
+    affect |= lamp.mask;
+    if (*lamp.wanted) values |= lamp.mask;
+    lamp.serial = lockRequest;
+    lamp.litByUs = *lamp.wanted;
+  }
+  if (affect != 0) XkbLockModifiers(display_, XkbUseCoreKbd, affect, values);
+  bool sent = affect != 0;
+  for (Lamp& lamp : lamps_) {
+    if (!lamp.wanted || lamp.serial != 0 || lamp.way != Way::Indicator) continue;
+    lamp.serial = NextRequest(display_);
+    lamp.litByUs = *lamp.wanted;
+    XkbSetNamedIndicator(display_, scrollIndicator_, True, *lamp.wanted ? True : False, False,
+                         nullptr);
+    sent = true;
+  }
+  if (sent) XFlush(display_);
 }
 
 }  // namespace blinkolux

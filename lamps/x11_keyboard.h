@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include "lamps/keyboard.h"
 
@@ -9,11 +10,16 @@ using Display = struct _XDisplay;
 namespace blinkolux {
 
 // The keyboard services on an X server with XKB. Reports the NT family: a key press toggles a
-// lock. Locks are set with XKB lock requests, so no key event reaches any program.
+// lock. No key event reaches any program, and the keymap is never changed:
+// - Caps Lock, and Num and Scroll Lock where the keymap binds their keys to a modifier, are locked
+//   through that modifier;
+// - otherwise Scroll Lock is the keymap's "Scroll Lock" indicator, which a client may set;
+// - a lamp that neither reaches on the current keymap reads as dark, is never written, and is
+//   named once on stderr.
 //
-// Num Lock and Scroll Lock are locked through the modifiers their keys are bound to. Where the
-// keymap binds one to none (Scroll Lock, by default), it is bound to a free modifier while this
-// object lives, bound again if the keymap is replaced, and the binding removed at the end.
+// Reads cost no round trip: the state is the one the server last reported in the XKB events it
+// sends this connection, with the writes it has not reported yet laid over. Writes are held back
+// until commit(), so that a step reaches the server as one lock request and one indicator request.
 class X11Keyboard final : public KeyboardServices {
  public:
   // Throws std::runtime_error with a one-line reason when there is no display or no XKB.
@@ -26,36 +32,41 @@ class X11Keyboard final : public KeyboardServices {
   void readState(KeyboardState& state) override;
   void writeState(const KeyboardState& state) override;
   void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) override;
+  void refresh() override;
+  void commit() override;
 
   // A Wayland session's X server keeps lock states of its own, away from the real keyboard.
   bool isXWayland() const;
 
-  // One copy per display, or two would fight over the lamps: claims the display's BLINKOLUX
-  // selection, which the server frees when this copy ends. False when another copy holds it; that
-  // copy's window is then raised.
-  bool claimDisplay();
-  // The window that a later copy raises.
-  void setMainWindow(unsigned long window);
-
  private:
-  struct Lock {
-    int key = 0;               // virtual-key code
-    unsigned long keysym = 0;  // its X keysym
-    unsigned mask = 0;         // the modifier it locks; 0 when it has none
-    unsigned char keycode = 0;
-    int ourModifier = -1;  // the modifier we bound it to, if we did
+  enum class Way { Unreachable, Lock, Indicator };
+  struct Lamp {
+    Lamp(int vk, unsigned long sym, const char* lampName) : key(vk), keysym(sym), name(lampName) {}
+    int key;               // virtual-key code
+    unsigned long keysym;  // its lock key
+    const char* name;      // and its indicator
+    Way way = Way::Unreachable;
+    unsigned mask = 0;           // Lock: the modifiers its key is bound to
+    unsigned indicator = 0;      // Indicator: its bit in the indicator state
+    std::optional<bool> wanted;  // written, and not yet reported by the server
+    unsigned long serial = 0;    // of the request that carries `wanted`; 0 while it waits
+    bool litByUs = false;        // the last state we sent was on
+    bool named = false;          // said that it can't be driven
   };
 
-  void bindLocks();
-  void unbindLocks();
-  void handleEvents();
-  Lock* lockFor(int key);
+  void findLamps();
+  void fetchState();
+  void takeEvents();
+  void want(Lamp& lamp, bool on);
+  bool shows(const Lamp& lamp) const;
 
   Display* display_;
-  unsigned long claim_ = 0;  // the window that holds the selection
   int xkbEventBase_ = 0;
-  std::array<Lock, 3> locks_;
-  unsigned lastLocked_ = 0;  // the locked modifiers as last read
+  unsigned long scrollIndicator_ = 0;  // the atom "Scroll Lock"
+  std::array<Lamp, 3> lamps_;
+  unsigned locked_ = 0;                                 // the locked modifiers as last reported
+  unsigned indicators_ = 0;                             // the indicator state as last reported
+  unsigned long lockSerial_ = 0, indicatorSerial_ = 0;  // of the requests that fetched them
 };
 
 }  // namespace blinkolux

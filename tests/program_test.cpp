@@ -18,6 +18,7 @@ using testing::Step;
 using testing::XServerView;
 
 const std::string kProgram = BLINKOLUX_EXE;
+const std::string kSaved = "_BLINKOLUX_SAVED";  // the lamps a running copy found at start
 
 TEST(Program, WithoutADisplaySaysSoInOneLineAndExits1) {
   Child child({kProgram}, {"DISPLAY="});
@@ -39,6 +40,10 @@ class RunningProgram : public ::testing::Test {
     view.lockCapsAndNum(true, false);
     keymapBefore = keymapDump();
     lampsBefore = view.indicators();
+    start();
+  }
+  void start() {
+    window = 0;
     child = std::make_unique<Child>(std::vector<std::string>{kProgram});
     for (int i = 0; i < 300 && window == 0; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -56,6 +61,7 @@ class RunningProgram : public ::testing::Test {
     EXPECT_EQ(child->wait(3000), 0) << child->standardError();
     EXPECT_EQ(view.indicators(), lampsBefore);
     EXPECT_EQ(keymapDump(), keymapBefore);
+    EXPECT_EQ(view.rootProperty(kSaved), "");
   }
 
   void click(const std::string& caption) {
@@ -99,6 +105,9 @@ TEST_F(RunningProgram, RunsNumScrollCapsAStepEvery100MsAndPutsTheLampsBackWhenCl
   for (std::size_t i = first; i + 1 < steps.size(); ++i) {
     const std::string& now = steps[i].lamps;
     EXPECT_EQ(steps[i + 1].lamps, now == "N.." ? "..S" : now == "..S" ? ".C." : "N..");
+    // One change: one lock request, and the Scroll indicator's request at the same server time.
+    EXPECT_LE(steps[i].lockRequests, 1);
+    EXPECT_LE(steps[i].time - steps[i].from, 1U);
     // The schedule, not its precision (bench/ measures that): a shared machine may be slow.
     EXPECT_NEAR(static_cast<double>(steps[i + 1].time - steps[i].time), 100.0, 40.0);
   }
@@ -169,6 +178,45 @@ INSTANTIATE_TEST_SUITE_P(EverySignalAtEveryMoment, Signalled,
                          ::testing::Combine(::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT),
                                             ::testing::Values(Moment::RunningLight, Moment::Show,
                                                               Moment::Pause)));
+
+// After a kill -9 the lamps stay as the display left them; the next start puts them back.
+class Killed : public RunningProgram, public ::testing::WithParamInterface<Moment> {};
+
+TEST_P(Killed, TheNextStartPutsTheLampsBackFirst) {
+  if (GetParam() == Moment::Show) click("Light show 1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(GetParam() == Moment::Show ? 1000 : 300));
+  EXPECT_EQ(view.rootProperty(kSaved), "x11 " + pattern(lampsBefore));
+  kill(child->pid(), SIGKILL);
+  ASSERT_EQ(child->wait(3000), 128 + SIGKILL);
+  start();
+  closeAndExpectTheLampsBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(DuringTheRunningLightAndAShow, Killed,
+                         ::testing::Values(Moment::RunningLight, Moment::Show));
+
+// A window manager that learns the lock modifiers when it starts still takes its shortcuts.
+TEST(Program, UnderOpenboxAltF4ClosesItWhileTheScrollLampIsLit) {
+  const std::string display = ":4713";
+  Child server({"/usr/bin/Xvfb", display, "-noreset", "-nolisten", "tcp"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Child openbox({"/usr/bin/openbox"}, {"DISPLAY=" + display});
+  XServerView view(display.c_str());
+  const Lamps before = view.indicators();
+  Child child({kProgram}, {"DISPLAY=" + display});
+  const std::string xdotool = "DISPLAY=" + display + " xdotool ";
+  ASSERT_NE(output(xdotool + "search --sync --name '^Blinkolux$'"), "");
+  output(xdotool + "key End");  // the slider has the focus: a step a second
+  bool scrollLit = false;
+  for (int i = 0; i < 100 && !scrollLit; ++i) {
+    const auto changes = view.watch(30);
+    scrollLit = !changes.empty() && pattern(changes.back().lamps) == "..S";
+  }
+  ASSERT_TRUE(scrollLit);
+  output(xdotool + "key alt+F4");
+  EXPECT_EQ(child.wait(3000), 0) << child.standardError();
+  EXPECT_EQ(view.indicators(), before);
+}
 
 TEST(Program, ExitsWith1AndSaysSoWhenTheXServerGoesAway) {
   Child server({"/usr/bin/Xvfb", ":4712", "-noreset", "-nolisten", "tcp"});

@@ -19,8 +19,8 @@
 
 namespace blinkolux::testing {
 
-XServerView::XServerView()
-    : display_(XkbOpenDisplay(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)) {
+XServerView::XServerView(const char* displayName)
+    : display_(XkbOpenDisplay(displayName, nullptr, nullptr, nullptr, nullptr, nullptr)) {
   if (display_ == nullptr) throw std::runtime_error("these tests need an X display with XKB");
   const std::array<const char*, 3> names{"Num Lock", "Caps Lock", "Scroll Lock"};
   for (std::size_t i = 0; i < names.size(); ++i)
@@ -47,6 +47,12 @@ Lamps XServerView::indicators() {
   unsigned state = 0;
   XkbGetIndicatorState(display_, XkbUseCoreKbd, &state);
   return lampsFrom(state);
+}
+
+unsigned XServerView::lockedModifiers() {
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  return state.locked_mods;
 }
 
 void XServerView::lockCapsAndNum(bool caps, bool num) {
@@ -81,6 +87,19 @@ std::vector<XServerView::Change> XServerView::watch(int ms) {
 
 void XServerView::discardChanges() {
   XSync(display_, True);
+}
+
+std::string XServerView::rootProperty(const std::string& name) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(display_, DefaultRootWindow(display_),
+                     XInternAtom(display_, name.c_str(), False), 0, 64, False, XA_STRING, &type,
+                     &format, &count, &left, &data);
+  std::string value(reinterpret_cast<const char*>(data), data != nullptr ? count : 0);
+  if (data != nullptr) XFree(data);
+  return value;
 }
 
 unsigned long XServerView::findWindow(const std::string& title) {
@@ -121,7 +140,8 @@ std::vector<Step> steps(const std::vector<XServerView::Change>& changes, const L
     previous = change.lamps;
     if (changed == 0) continue;  // another indicator's change
     if (steps.empty() || change.time - steps.back().time > 10) {
-      steps.push_back({change.time, pattern(change.lamps), changed, change.lockRequests});
+      steps.push_back(
+          {change.time, change.time, pattern(change.lamps), changed, change.lockRequests});
     } else {
       steps.back().time = change.time;
       steps.back().lamps = pattern(change.lamps);

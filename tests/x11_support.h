@@ -14,12 +14,13 @@ namespace blinkolux::testing {
 // An X client of its own that watches the keyboard as `xset q` shows it.
 class XServerView {
  public:
-  XServerView();
+  explicit XServerView(const char* displayName = nullptr);
   ~XServerView();
   XServerView(const XServerView&) = delete;
   XServerView& operator=(const XServerView&) = delete;
 
   Lamps indicators();  // the three lamps as lit now
+  unsigned lockedModifiers();
   void lockCapsAndNum(bool caps, bool num);
 
   // Every lamp change reported by the server within `ms`, with the server's time stamps.
@@ -31,6 +32,8 @@ class XServerView {
   std::vector<Change> watch(int ms);
   // Forgets the changes reported so far, so that the next watch starts from now.
   void discardChanges();
+
+  std::string rootProperty(const std::string& name);  // a STRING, or "" when there is none
 
   // The top-level window with this title, or 0.
   unsigned long findWindow(const std::string& title);
@@ -50,6 +53,7 @@ class XServerView {
 // ms of each other, and steps at least 20 ms apart.
 struct Step {
   unsigned long time;  // of its last change, ms
+  unsigned long from;  // of its first
   std::string lamps;
   int lampsChanged;
   int lockRequests;

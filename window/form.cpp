@@ -4,20 +4,25 @@
 
 namespace blinkolux {
 
-Form1::Form1(KeyboardServices& keyboard, Clock& clock) : timers(clock), lamps_(keyboard) {
+Form1::Form1(KeyboardServices& keyboard, Clock& clock)
+    : timers(clock), keyboard_(keyboard), lamps_(keyboard) {
+  timers.onSettle([this] { keyboard_.commit(); });
   // The speed poll acts as a 1 ms poll, but needs no wake-up while the slider and the running
   // light's interval agree: only a slider move can change that.
   Timer2.skipWhile([this] { return Timer1.interval() == Slider1.Value; });
 }
 
 void Form1::Form_Load() {
+  keyboard_.refresh();
   SavedLamps = lamps_.GetLockStates();
   ChaseCaps = false;
   ChaseNum = true;
 }
 
 void Form1::Form_Unload() {
+  keyboard_.refresh();
   lamps_.SetLockStates(SavedLamps);
+  keyboard_.commit();
 }
 
 void Form1::setValue(ControlId id, int value) {
@@ -54,6 +59,7 @@ void Form1::click(ControlId id) {
     default:
       break;
   }
+  keyboard_.commit();
 }
 
 void Form1::Timer1_Timer() {

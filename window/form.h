@@ -69,6 +69,7 @@ class Form1 {
   void playShow(Timer& show, const ShowScript& script);
   void endShow(Timer& show);
 
+  KeyboardServices& keyboard_;
   LampAccess lamps_;
 };
 

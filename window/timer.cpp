@@ -27,6 +27,7 @@ void Timer::setEnabled(bool enabled) {
 }
 
 void TimerSet::pause(Millis ms) {
+  settle_();
   const Millis until = now() + ms;
   clock_.sleepUntil(until);
   if (inHandler_) handlerNow_ = until;
@@ -72,6 +73,7 @@ bool TimerSet::runNextDue() {
 
   inHandler_ = true;
   due->handler_();
+  settle_();
   inHandler_ = false;
   return true;
 }

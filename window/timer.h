@@ -77,6 +77,9 @@ class TimerSet {
   // Blocks the thread: no handler and no other event runs meanwhile.
   void pause(Millis ms);
 
+  // Called when a handler returns and before it pauses: the moments its lamp writes must show.
+  void onSettle(std::function<void()> settle) { settle_ = std::move(settle); }
+
   // Moves idle timers on to their first expiry after now, as if the ones before had run.
   void skipIdle();
 
@@ -88,6 +91,7 @@ class TimerSet {
   friend class Timer;
   Clock& clock_;
   std::vector<Timer*> timers_;
+  std::function<void()> settle_ = [] {};
   Millis handlerNow_ = 0;
   bool inHandler_ = false;
 };

@@ -9,7 +9,10 @@
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 
+#include "lamps/display_claim.h"
+#include "lamps/lamp_access.h"
 #include "lamps/x11_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
@@ -20,6 +23,8 @@ namespace {
 // Signals close the window through the event loop, where the lamps can be put back safely: the
 // handler itself only writes a byte to this pipe.
 std::array<int, 2> signalPipe{-1, -1};
+
+constexpr std::string_view kKind = "x11";  // the keyboard, as the display's record names it
 
 void onSignal(int /*signal*/) {
   const char byte = 1;
@@ -34,18 +39,25 @@ int main(int argc, char** argv) {
     std::fputs("usage: blinkolux (it takes no arguments)\n", stderr);
     return 2;
   }
-  // The keyboard first: without a display there is nothing to show and no lamp to touch.
+  // The display first: without it there is nothing to show and no lamp to touch.
+  std::unique_ptr<DisplayClaim> claim;
   std::unique_ptr<X11Keyboard> keyboard;
   try {
+    claim = std::make_unique<DisplayClaim>();
+    if (!claim->claim()) return 0;  // the running copy has been raised
     keyboard = std::make_unique<X11Keyboard>();
   } catch (const std::runtime_error& error) {
     std::fprintf(stderr, "blinkolux: %s\n", error.what());
     return 1;
   }
-  if (!keyboard->claimDisplay()) return 0;  // the running copy has been raised
   if (keyboard->isXWayland())
     std::fputs("blinkolux: this is XWayland, whose lock states do not reach the keyboard's lamps\n",
                stderr);
+  // The last copy died without putting the lamps back: do it for it.
+  if (const auto left = claim->leftBehind(kKind)) {
+    LampAccess(*keyboard).SetLockStates(*left);
+    keyboard->commit();
+  }
 
   if (pipe2(signalPipe.data(), O_CLOEXEC | O_NONBLOCK) != 0) return 1;
   struct sigaction action {};
@@ -60,8 +72,9 @@ int main(int argc, char** argv) {
   Form1 form(*keyboard, clock);
   QtWindow window(form);
   form.Form_Load();
+  claim->keep(kKind, form.SavedLamps);
   window.show();
-  keyboard->setMainWindow(window.winId());
+  claim->setMainWindow(window.winId());
 
   // Every way out closes the window, which puts the lamps back.
   QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
@@ -72,5 +85,7 @@ int main(int argc, char** argv) {
     window.close();
   });
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &QWidget::close);
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  claim->forget();
+  return status;
 }

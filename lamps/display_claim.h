@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "lamps/keyboard.h"
+
+using Display = struct _XDisplay;
+
+namespace blinkolux {
+
+// One copy per display, and the lamps it found there kept where the next copy can find them.
+//
+// Two copies would fight over the lamps, and the second would "restore" the first's pattern: the
+// copy that holds the display's BLINKOLUX selection runs, and the server frees it when that copy
+// ends, however it ends. While it runs, the lamps it found at start stay in the root window's
+// _BLINKOLUX_SAVED property ("x11 N.S": the keyboard's kind, then the lamps), so that the next
+// start after a hard kill can put them back. No file: the record lives and dies with the display.
+class DisplayClaim {
+ public:
+  // Throws std::runtime_error with a one-line reason when there is no display.
+  explicit DisplayClaim(const char* displayName = nullptr);
+  ~DisplayClaim();
+  DisplayClaim(const DisplayClaim&) = delete;
+  DisplayClaim& operator=(const DisplayClaim&) = delete;
+
+  // False when another copy holds the display; that copy's window is then raised.
+  bool claim();
+  // The window that a later copy raises.
+  void setMainWindow(unsigned long window);
+
+  // The lamps that a copy which died left on a keyboard of this kind; call after claim().
+  std::optional<Lamps> leftBehind(std::string_view kind);
+  void keep(std::string_view kind, const Lamps& lamps);
+  void forget();  // the lamps are back
+
+ private:
+  Display* display_;
+  unsigned long window_ = 0;  // holds the selection
+  unsigned long saved_;       // the _BLINKOLUX_SAVED atom
+};
+
+}  // namespace blinkolux
