@@ -35,8 +35,6 @@ X11Keyboard::X11Keyboard(const char* name)
   XkbSelectEvents(display_, XkbUseCoreKbd, kKeymapEvents, kKeymapEvents);
   XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
                         XkbModifierLockMask);
-  XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbIndicatorStateNotify, XkbAllIndicatorsMask,
-                        XkbAllIndicatorsMask);
   scrollIndicator_ = XInternAtom(display_, "Scroll Lock", False);
   findLamps();
   fetchState();
@@ -106,9 +104,15 @@ void X11Keyboard::findLamps() {
       XkbSetNamedIndicator(display_, scrollIndicator_, True, False, False, nullptr);
     lamp.litByUs = false;
   }
-  for (const Lamp& lamp : lamps_)
+  unsigned indicators = 0;
+  for (const Lamp& lamp : lamps_) {
     if (lamp.way == Way::Lock) unlock &= ~lamp.mask;
+    if (lamp.way == Way::Indicator) indicators |= lamp.indicator;
+  }
   if (unlock != 0) XkbLockModifiers(display_, XkbUseCoreKbd, unlock, 0);
+  // Only the indicators we drive: the others follow the locks, whose own events we take.
+  XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbIndicatorStateNotify, XkbAllIndicatorsMask,
+                        indicators);
 }
 
 // Asks the server, and forgets the writes it has handled since.
@@ -172,9 +176,11 @@ void X11Keyboard::want(Lamp& lamp, bool on) {
 
 // A read used to be a query of the server. Here it is the state the server last reported with
 // our own writes under way laid over: it differs from a query only by a change still on its way
-// from the server, which a query made a moment earlier would have missed as well.
+// from the server, which a query made a moment earlier would have missed as well. The events are
+// taken at a handler's first read; its later reads come microseconds after.
 void X11Keyboard::readState(KeyboardState& state) {
-  takeEvents();
+  if (!eventsTaken_) takeEvents();
+  eventsTaken_ = true;
   state.fill(0);
   for (const Lamp& lamp : lamps_)
     state[lamp.key] = shows(lamp) ? 1 : 0;
@@ -219,6 +225,7 @@ void X11Keyboard::commit() {
     sent = true;
   }
   if (sent) XFlush(display_);
+  eventsTaken_ = false;
 }
 
 }  // namespace blinkolux

@@ -64,6 +64,7 @@ class X11Keyboard final : public KeyboardServices {
   int xkbEventBase_ = 0;
   unsigned long scrollIndicator_ = 0;  // the atom "Scroll Lock"
   std::array<Lamp, 3> lamps_;
+  bool eventsTaken_ = false;                            // since the handler began
   unsigned locked_ = 0;                                 // the locked modifiers as last reported
   unsigned indicators_ = 0;                             // the indicator state as last reported
   unsigned long lockSerial_ = 0, indicatorSerial_ = 0;  // of the requests that fetched them

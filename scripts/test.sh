@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev fonts-dejavu-extra \
-  libgtest-dev libbenchmark-dev xvfb x11-xkb-utils x11-xserver-utils xdotool imagemagick \
+  libgtest-dev libbenchmark-dev xvfb x11-xkb-utils x11-xserver-utils xdotool imagemagick openbox \
   mingw-w64 wine wine64 clang libclang-rt-14-dev
 
 echo "== Linux"
