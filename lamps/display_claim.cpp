@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
 
 #include <string>
 
@@ -57,27 +58,36 @@ void DisplayClaim::setMainWindow(unsigned long window) {
   XFlush(display_);
 }
 
-std::optional<Lamps> DisplayClaim::leftBehind(std::string_view kind) {
+bool DisplayClaim::isXWayland() {
+  int opcode = 0, event = 0, error = 0;
+  if (XQueryExtension(display_, "XWAYLAND", &opcode, &event, &error) != 0) return true;
+  // Debian 12's Xwayland has no such extension, but names its input devices after itself.
+  int count = 0;
+  XDeviceInfo* devices = XListInputDevices(display_, &count);
+  bool xwayland = false;
+  for (int i = 0; i < count; ++i)
+    xwayland = xwayland || std::string_view(devices[i].name).starts_with("xwayland-");
+  if (devices != nullptr) XFreeDeviceList(devices);
+  return xwayland;
+}
+
+std::optional<std::string> DisplayClaim::leftBehind(std::string_view kind) {
   Atom type = None;
   int format = 0;
   unsigned long count = 0, left = 0;
   unsigned char* data = nullptr;
-  XGetWindowProperty(display_, DefaultRootWindow(display_), saved_, 0, 16, False, XA_STRING, &type,
-                     &format, &count, &left, &data);
+  XGetWindowProperty(display_, DefaultRootWindow(display_), saved_, 0, 1024, False, XA_STRING,
+                     &type, &format, &count, &left, &data);
   const std::string record(reinterpret_cast<const char*>(data), data != nullptr ? count : 0);
   if (data != nullptr) XFree(data);
-  // Anything but a well-formed record of our own kind is somebody else's business.
+  // A record of another kind of keyboard is somebody else's business.
   const std::string prefix = std::string(kind) + ' ';
-  if (type != XA_STRING || format != 8 || record.size() != prefix.size() + 3 ||
-      !record.starts_with(prefix))
-    return std::nullopt;
-  const std::string_view shown = std::string_view(record).substr(prefix.size());
-  if (pattern(lamps(shown)) != shown) return std::nullopt;
-  return lamps(shown);
+  if (type != XA_STRING || format != 8 || !record.starts_with(prefix)) return std::nullopt;
+  return record.substr(prefix.size());
 }
 
-void DisplayClaim::keep(std::string_view kind, const Lamps& lamps) {
-  const std::string record = std::string(kind) + ' ' + pattern(lamps);
+void DisplayClaim::keep(std::string_view kind, std::string_view lamps) {
+  const std::string record = std::string(kind) + ' ' + std::string(lamps);
   XChangeProperty(display_, DefaultRootWindow(display_), saved_, XA_STRING, 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(record.data()),
                   static_cast<int>(record.size()));

@@ -1,9 +1,8 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
-
-#include "lamps/keyboard.h"
 
 using Display = struct _XDisplay;
 
@@ -14,7 +13,7 @@ namespace blinkolux {
 // Two copies would fight over the lamps, and the second would "restore" the first's pattern: the
 // copy that holds the display's BLINKOLUX selection runs, and the server frees it when that copy
 // ends, however it ends. While it runs, the lamps it found at start stay in the root window's
-// _BLINKOLUX_SAVED property ("x11 N.S": the keyboard's kind, then the lamps), so that the next
+// _BLINKOLUX_SAVED property (the keyboard's kind, then its lamps: "x11 N.S"), so that the next
 // start after a hard kill can put them back. No file: the record lives and dies with the display.
 class DisplayClaim {
  public:
@@ -29,9 +28,12 @@ class DisplayClaim {
   // The window that a later copy raises.
   void setMainWindow(unsigned long window);
 
-  // The lamps that a copy which died left on a keyboard of this kind; call after claim().
-  std::optional<Lamps> leftBehind(std::string_view kind);
-  void keep(std::string_view kind, const Lamps& lamps);
+  // A Wayland session's X server, whose lock states never reach the keyboard.
+  bool isXWayland();
+
+  // What a copy that died had found on a keyboard of this kind; call after claim().
+  std::optional<std::string> leftBehind(std::string_view kind);
+  void keep(std::string_view kind, std::string_view lamps);
   void forget();  // the lamps are back
 
  private:

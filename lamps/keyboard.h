@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,11 @@ constexpr Lamps lamps(std::string_view pattern) {
 }
 inline std::string pattern(const Lamps& lamps) {
   return {lamps[0] ? 'N' : '.', lamps[1] ? 'C' : '.', lamps[2] ? 'S' : '.'};
+}
+// The notation read back, where it is one.
+inline std::optional<Lamps> parsePattern(std::string_view text) {
+  if (text.size() != 3 || pattern(lamps(text)) != text) return std::nullopt;
+  return lamps(text);
 }
 
 constexpr bool isLampKey(int key) {

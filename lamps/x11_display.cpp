@@ -3,6 +3,7 @@
 #include <X11/XKBlib.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@ namespace {
 int displayLost(Display* /*display*/) {
   constexpr std::string_view kMessage = "blinkolux: lost the connection to the X display\n";
   (void)!write(STDERR_FILENO, kMessage.data(), kMessage.size());
-  _exit(1);
+  std::exit(1);  // not _exit: the kernel's lamps are put back on the way out
 }
 
 std::string shownName(const char* name) {

@@ -44,11 +44,6 @@ X11Keyboard::~X11Keyboard() {
   XCloseDisplay(display_);  // sends what is still buffered
 }
 
-bool X11Keyboard::isXWayland() const {
-  int opcode = 0, event = 0, error = 0;
-  return XQueryExtension(display_, "XWAYLAND", &opcode, &event, &error) != 0;
-}
-
 // How each lamp is reached on the current keymap. A lamp reached another way than before, or
 // not at all, is first released where we lit it: a layout switched to meanwhile may give its old
 // modifier a meaning of its own (Mod3 types level 5 in Neo).

@@ -35,9 +35,6 @@ class X11Keyboard final : public KeyboardServices {
   void refresh() override;
   void commit() override;
 
-  // A Wayland session's X server keeps lock states of its own, away from the real keyboard.
-  bool isXWayland() const;
-
  private:
   enum class Way { Unreachable, Lock, Indicator };
   struct Lamp {
@@ -57,7 +54,7 @@ class X11Keyboard final : public KeyboardServices {
   void findLamps();
   void fetchState();
   void takeEvents();
-  void want(Lamp& lamp, bool on);
+  static void want(Lamp& lamp, bool on);
   bool shows(const Lamp& lamp) const;
 
   Display* display_;

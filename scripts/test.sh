@@ -4,9 +4,11 @@
 # tests under sanitizers, a bounded fuzzing run, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev fonts-dejavu-extra \
+scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev \
+  libsystemd-dev pkgconf fonts-dejavu-extra \
   libgtest-dev libbenchmark-dev xvfb x11-xkb-utils x11-xserver-utils xdotool imagemagick openbox \
-  mingw-w64 wine wine64 clang libclang-rt-14-dev
+  mingw-w64 wine wine64 clang libclang-rt-14-dev \
+  umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-dbusmock dbus-daemon weston xwayland
 
 echo "== Linux"
 cmake -S . -B build -DBLINKOLUX_TESTS=ON -DBLINKOLUX_BENCH=ON >/dev/null

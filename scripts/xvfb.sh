@@ -7,3 +7,6 @@ trap 'kill $xvfb_pid 2>/dev/null; rm -f "$display_file"' EXIT
 for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
 [ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(cat "$display_file")"
+# Not the desktop's session: Blinkolux would drive the kernel's lamps, the real ones, there.
+unset WAYLAND_DISPLAY
+export XDG_SESSION_TYPE=x11

@@ -29,6 +29,10 @@ struct Keymap {
   const char* notDriven;    // the lamp named on stderr
 };
 
+void PrintTo(const Keymap& keymap, std::ostream* out) {
+  *out << keymap.name;
+}
+
 class OnKeymap : public ::testing::TestWithParam<Keymap> {
  protected:
   void TearDown() override { run("setxkbmap -layout us -variant '' -option ''"); }

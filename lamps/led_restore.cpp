@@ -1,0 +1,49 @@
+#include "lamps/led_restore.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace blinkolux {
+
+namespace {
+
+// A trigger's name goes into the kernel's trigger file: nothing but a plain name.
+bool plainName(std::string_view name) {
+  return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' || c == ':';
+  });
+}
+
+}  // namespace
+
+void putBack(LedFiles& files, std::span<const SavedLed> leds) {
+  for (const SavedLed& led : leds)
+    if (led.trigger != "none") files.setTrigger(led.name, led.trigger);
+  for (const SavedLed& led : leds)
+    if (files.brightness(led.name) != led.brightness) files.setBrightness(led.name, led.brightness);
+}
+
+std::string record(std::span<const SavedLed> leds) {
+  std::string text;
+  for (const SavedLed& led : leds)
+    text += (text.empty() ? "" : " ") + led.name + '=' + (led.brightness ? '1' : '0') + ':' +
+            led.trigger;
+  return text;
+}
+
+std::vector<SavedLed> parseRecord(std::string_view text) {
+  std::vector<SavedLed> leds;
+  while (!text.empty()) {
+    const std::string_view item = text.substr(0, text.find(' '));
+    text.remove_prefix(std::min(text.size(), item.size() + 1));
+    const auto equals = item.find('=');
+    if (equals == std::string_view::npos || equals + 3 > item.size() || item[equals + 2] != ':' ||
+        (item[equals + 1] != '0' && item[equals + 1] != '1') || !plainName(item.substr(equals + 3)))
+      continue;
+    leds.push_back({std::string(item.substr(0, equals)), item[equals + 1] == '1',
+                    std::string(item.substr(equals + 3))});
+  }
+  return leds;
+}
+
+}  // namespace blinkolux
