@@ -18,7 +18,7 @@ bool LampAccess::GetLockState(int key) {
 
 void LampAccess::SetLockState(int key, bool desired) {
   const bool current = GetLockState(key);
-  if (!isLampKey(key) || current == desired) return;
+  if (!isLampKey(key) || current == desired || !writing_) return;
   switch (platformId_) {
     case kWindows95Family:
       state_[key] = desired ? 1 : 0;

@@ -17,10 +17,15 @@ class LampAccess {
   Lamps GetLockStates();
   void SetLockStates(const Lamps& lamps);
 
+  // Once the lamps are back for good, nothing may write them again: not even a handler that a
+  // platform interrupted to put them back, and that then goes on.
+  void stopWriting() { writing_ = false; }
+
  private:
   KeyboardServices& keyboard_;
   KeyboardState state_{};
   std::uint32_t platformId_ = 0;
+  bool writing_ = true;
 };
 
 }  // namespace blinkolux

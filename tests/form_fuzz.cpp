@@ -31,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (at < size) {
     const std::uint8_t event = next(), argument = next();
     if (event % 10 == 8) {
-      form.Form_Unload();
+      form.Form_Unload();  // the window closes: nothing runs after it
       require(data[0] % 4 == 0 || data[0] % 4 == 3 || keyboard.lamps() == saved);
+      return 0;
     } else if (event % 10 == 9) {
       clock.advanceBy(form.timers, Millis{argument} * 50);
     } else {

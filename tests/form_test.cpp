@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "form_fixture.h"
 
 namespace blinkolux {
@@ -28,6 +30,44 @@ TEST(FormLifecycle, LampsChangedWhileRunningAreStillRestoredToTheStatesFoundAtLo
   keyboard.setLock(kScrollLock, false);
   form.Form_Unload();
   EXPECT_EQ(keyboard.lamps(), (Lamps{false, false, true}));
+}
+
+// A platform that runs the unload inside a handler, as Windows does with a message sent to the
+// window while the handler looks at its queue.
+class Interrupting final : public KeyboardServices {
+ public:
+  explicit Interrupting(VirtualKeyboard& keyboard) : keyboard_(keyboard) {}
+  std::uint32_t platformId() override { return keyboard_.platformId(); }
+  void readState(KeyboardState& state) override {
+    if (auto interrupt = std::exchange(onRead, nullptr)) interrupt();
+    keyboard_.readState(state);
+  }
+  void writeState(const KeyboardState& state) override { keyboard_.writeState(state); }
+  void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) override {
+    keyboard_.keyEvent(key, scanCode, flags);
+  }
+  std::function<void()> onRead;
+
+ private:
+  VirtualKeyboard& keyboard_;
+};
+
+TEST(FormLifecycle, AnUnloadInsideAHandlerIsTheLastWordOnTheLamps) {
+  for (const bool duringShowStart : {false, true}) {
+    VirtualClock clock;
+    VirtualKeyboard keyboard(kWindowsNtFamily, &clock);
+    keyboard.setLock(kCapsLock, true);
+    Interrupting platform(keyboard);
+    Form1 form(platform, clock);
+    form.Form_Load();
+    platform.onRead = [&] { form.Form_Unload(); };
+    if (duringShowStart)
+      form.click(ControlId::Command2);
+    else
+      clock.advanceTo(form.timers, 100);  // the first tick would light Num
+    clock.advanceBy(form.timers, 1000);
+    EXPECT_EQ(pattern(keyboard.lamps()), ".C.") << duringShowStart;
+  }
 }
 
 using FormRun = FormTest;

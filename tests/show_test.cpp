@@ -64,6 +64,16 @@ class ShowTest : public FormTest {
   }
 };
 
+TEST_F(ShowTest, AnEndStepThatRunsLateStillPausesForAll500Ms) {
+  form.click(ControlId::Command2);  // show 1, its end step due at 6000
+  clock.advanceTo(form.timers, 5999);
+  clock.sleepUntil(6300);  // the thread was held up: the end step runs 300 ms late
+  form.timers.runNextDue();
+  EXPECT_EQ(clock.now(), 6800);
+  EXPECT_EQ(lampsAt(6899), "...");
+  EXPECT_EQ(lampsAt(6900), "N..");  // the running light's first tick, one step after the pause
+}
+
 TEST_F(ShowTest, Show1FromItsButtonPlaysItsScriptAndHandsBackToTheRunningLight) {
   EXPECT_EQ(lampsAt(1000), "N..");
   const std::string chaseBefore = chase();

@@ -23,6 +23,7 @@ void Form1::Form_Unload() {
   keyboard_.refresh();
   lamps_.SetLockStates(SavedLamps);
   keyboard_.commit();
+  lamps_.stopWriting();
 }
 
 void Form1::setValue(ControlId id, int value) {

@@ -28,7 +28,8 @@ void Timer::setEnabled(bool enabled) {
 
 void TimerSet::pause(Millis ms) {
   settle_();
-  const Millis until = now() + ms;
+  // From the moment it starts: a handler that runs late still pauses for all of `ms`.
+  const Millis until = clock_.now() + ms;
   clock_.sleepUntil(until);
   if (inHandler_) handlerNow_ = until;
 }
