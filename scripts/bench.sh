@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the benchmarks on an X server of their own: the cost
-# of one running-light tick, the real program against a plain reference (about 2 minutes; the
+# of one running-light tick, the real program against a plain reference (about 4 minutes; the
 # table also goes to build/bench/program_bench.json), and the Windows clock under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."

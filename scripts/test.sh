@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev \
   libsystemd-dev pkgconf fonts-dejavu-extra \
   libgtest-dev libbenchmark-dev xvfb x11-xkb-utils x11-xserver-utils xdotool imagemagick openbox \
-  mingw-w64 wine wine64 clang libclang-rt-14-dev \
+  mingw-w64 wine wine64 icoutils librsvg2-bin clang libclang-rt-14-dev \
   umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-dbusmock dbus-daemon weston xwayland
 
 echo "== Linux"
@@ -29,20 +29,34 @@ build-sanitize/tests/form_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -print_fina
 echo "== Windows, under Wine"
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DBLINKOLUX_TESTS=ON >/dev/null
 cmake --build build-windows -j"$(nproc)"
+dpi() {  # the prefix's DPI, taken up by the next start of Wine
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+}
 (
   source scripts/wine.sh null
   ctest --test-dir build-windows --output-on-failure
-  wineserver -k 2>/dev/null || true
+  for setting in 120 144; do  # the window again, laid out at other DPI settings
+    dpi "$setting"
+    BLINKOLUX_DPI=$setting wine build-windows/tests/win32_tests.exe --gtest_brief=1 \
+      --gtest_filter='Win32WindowTest.*'
+  done
+  dpi 96
 )
-# As a user sees it: the window on the X server, kept as build-windows/window.png.
+# As a user sees it on the X server, at 96 and 144 DPI: the whole window, by its own geometry.
 (
   source scripts/wine.sh x11
-  wine build-windows/blinkolux.exe &
-  xdotool search --sync --name '^Blinkolux$' >/dev/null
-  sleep 1
-  import -window root -crop 480x80+0+0 build-windows/window.png
-  wine taskkill /im blinkolux.exe >/dev/null 2>&1
-  wait
-  wineserver -k 2>/dev/null || true
+  for setting in 96 144; do
+    dpi "$setting"
+    wine build-windows/blinkolux.exe &
+    window=$(xdotool search --sync --name '^Blinkolux$' | head -n 1)
+    sleep 1
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "build-windows/window-${setting}dpi.png"
+    wine taskkill /im blinkolux.exe >/dev/null 2>&1
+    wait
+  done
+  dpi 96
 )
-echo "Windows window: build-windows/window.png"
+echo "Windows window: build-windows/window-96dpi.png, build-windows/window-144dpi.png"

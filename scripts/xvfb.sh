@@ -1,7 +1,7 @@
 # Sourced: starts an X server of our own on a free display, exports DISPLAY, stops it on exit.
 # -noreset: Xvfb would reset its keyboard state whenever its last client leaves.
 display_file=$(mktemp)
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$display_file" 2>/dev/null &
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$display_file" 2>/dev/null &
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null; rm -f "$display_file"' EXIT
 for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done

@@ -2,13 +2,35 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "lamps/virtual_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
 
 namespace blinkolux {
+
+// A platform that lets something in while a handler reads the lamps, as Windows lets in the
+// messages that other threads and programs send while a handler looks at its queue.
+class Interrupting final : public KeyboardServices {
+ public:
+  explicit Interrupting(VirtualKeyboard& keyboard) : keyboard_(keyboard) {}
+  std::uint32_t platformId() override { return keyboard_.platformId(); }
+  void readState(KeyboardState& state) override {
+    if (auto interrupt = std::exchange(onRead, nullptr)) interrupt();
+    keyboard_.readState(state);
+  }
+  void writeState(const KeyboardState& state) override { keyboard_.writeState(state); }
+  void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) override {
+    keyboard_.keyEvent(key, scanCode, flags);
+  }
+  std::function<void()> onRead;  // once, at the next read
+
+ private:
+  VirtualKeyboard& keyboard_;
+};
 
 // A loaded window on virtual time over a virtual NT-family keyboard.
 class FormTest : public ::testing::Test {

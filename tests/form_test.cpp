@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include "form_fixture.h"
 
 namespace blinkolux {
@@ -31,26 +29,6 @@ TEST(FormLifecycle, LampsChangedWhileRunningAreStillRestoredToTheStatesFoundAtLo
   form.Form_Unload();
   EXPECT_EQ(keyboard.lamps(), (Lamps{false, false, true}));
 }
-
-// A platform that runs the unload inside a handler, as Windows does with a message sent to the
-// window while the handler looks at its queue.
-class Interrupting final : public KeyboardServices {
- public:
-  explicit Interrupting(VirtualKeyboard& keyboard) : keyboard_(keyboard) {}
-  std::uint32_t platformId() override { return keyboard_.platformId(); }
-  void readState(KeyboardState& state) override {
-    if (auto interrupt = std::exchange(onRead, nullptr)) interrupt();
-    keyboard_.readState(state);
-  }
-  void writeState(const KeyboardState& state) override { keyboard_.writeState(state); }
-  void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) override {
-    keyboard_.keyEvent(key, scanCode, flags);
-  }
-  std::function<void()> onRead;
-
- private:
-  VirtualKeyboard& keyboard_;
-};
 
 TEST(FormLifecycle, AnUnloadInsideAHandlerIsTheLastWordOnTheLamps) {
   for (const bool duringShowStart : {false, true}) {

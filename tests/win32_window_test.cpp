@@ -4,16 +4,41 @@
 #include <commctrl.h>
 // clang-format on
 
-#include "lamps/virtual_keyboard.h"
-#include "window/clocks.h"
-#include "window/form.h"
+#include <atomic>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "form_fixture.h"
 #include "window/win32/win32_window.h"
 
 namespace blinkolux {
 namespace {
 
-RECT pixelRect(const ControlDescription& c) {
-  return {pixels(c.left), pixels(c.top), pixels(c.left + c.width), pixels(c.top + c.height)};
+RECT pixelRect(const ControlDescription& c, int dpi) {
+  return {pixels(c.left, dpi), pixels(c.top, dpi), pixels(c.left + c.width, dpi),
+          pixels(c.top + c.height, dpi)};
+}
+
+// The DPI the test script set for this run of Wine (LogPixels).
+int expectedDpi() {
+  const char* dpi = std::getenv("BLINKOLUX_DPI");
+  return dpi != nullptr ? std::atoi(dpi) : 96;
+}
+
+// The window's client area and every control where the table puts them at `dpi`.
+void expectLaidOutAt(HWND window, int dpi) {
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, pixels(kClientWidth, dpi));
+  EXPECT_EQ(client.bottom, pixels(kClientHeight, dpi));
+  for (const ControlDescription& c : kControls) {
+    RECT place{};
+    GetWindowRect(GetDlgItem(window, 100 + static_cast<int>(c.id)), &place);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+    const RECT expected = pixelRect(c, dpi);
+    EXPECT_TRUE(EqualRect(&place, &expected)) << c.caption << " at " << dpi << " DPI";
+  }
 }
 
 std::wstring text(HWND window) {
@@ -28,7 +53,7 @@ class Win32WindowTest : public ::testing::Test {
   Win32WindowTest() { form.Form_Load(); }
 
   HWND childAt(ControlId id) {
-    const RECT r = pixelRect(control(id));
+    const RECT r = pixelRect(control(id), window.dpi());
     return ChildWindowFromPointEx(window.handle(), {(r.left + r.right) / 2, (r.top + r.bottom) / 2},
                                   CWP_SKIPINVISIBLE);
   }
@@ -55,20 +80,13 @@ TEST_F(Win32WindowTest, HasItsCaptionFrameAndEveryControlWhereTheTableSays) {
   const auto style = GetWindowLongW(window.handle(), GWL_STYLE);
   EXPECT_TRUE(style & WS_SYSMENU);
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-  RECT client{};
-  GetClientRect(window.handle(), &client);
-  EXPECT_EQ(client.right, 476);
-  EXPECT_EQ(client.bottom, 52);
+  EXPECT_EQ(window.dpi(), expectedDpi());
+  expectLaidOutAt(window.handle(), window.dpi());
 
   HWND previous = nullptr;
   for (const ControlDescription& c : kControls) {
     const HWND child = childAt(c.id);
     ASSERT_EQ(child, window.control(c.id));
-    RECT place{};
-    GetWindowRect(child, &place);
-    MapWindowPoints(nullptr, window.handle(), reinterpret_cast<POINT*>(&place), 2);
-    const RECT expected = pixelRect(c);
-    EXPECT_TRUE(EqualRect(&place, &expected)) << static_cast<int>(c.id);
     EXPECT_EQ(text(child), std::wstring(c.caption.begin(), c.caption.end()));
     if (c.kind != ControlKind::Label) {
       if (previous != nullptr) {
@@ -107,6 +125,49 @@ TEST_F(Win32WindowTest, EveryCaptionFitsItsControl) {
   }
 }
 
+// Wine never sends it: as Windows does when the window moves to a monitor of another DPI.
+TEST_F(Win32WindowTest, MovedToAMonitorOf144DpiItLaysItselfOutAgain) {
+  const auto fontHeight = [this] {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(
+                   SendMessageW(window.control(ControlId::Command1), WM_GETFONT, 0, 0)),
+               sizeof font, &font);
+    return std::abs(font.lfHeight);
+  };
+  const int before = fontHeight();
+  RECT suggested{0, 0, pixels(kClientWidth, 144), pixels(kClientHeight, 144)};
+  AdjustWindowRectEx(&suggested, GetWindowLongW(window.handle(), GWL_STYLE), FALSE,
+                     GetWindowLongW(window.handle(), GWL_EXSTYLE));
+  OffsetRect(&suggested, 40 - suggested.left, 30 - suggested.top);
+  SendMessageW(window.handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+               reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(window.dpi(), 144);
+  expectLaidOutAt(window.handle(), 144);
+  RECT frame{};
+  GetWindowRect(window.handle(), &frame);
+  EXPECT_EQ(frame.left, 40);
+  EXPECT_EQ(frame.top, 30);
+  EXPECT_GE(fontHeight() * expectedDpi(), before * 144 * 9 / 10);  // made at the new DPI
+}
+
+TEST_F(Win32WindowTest, KeepsTheFocusAsADialogDoesFromTheSliderOn) {
+  ShowWindow(window.handle(), SW_SHOW);
+  SetForegroundWindow(window.handle());
+  window.pump();
+  EXPECT_EQ(GetFocus(), window.control(ControlId::Slider1));
+  SetFocus(window.control(ControlId::Command2));
+  const HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                     100, 100, nullptr, nullptr, nullptr, nullptr);
+  SetForegroundWindow(other);
+  SetActiveWindow(other);
+  window.pump();
+  SetForegroundWindow(window.handle());
+  SetActiveWindow(window.handle());
+  window.pump();
+  EXPECT_EQ(GetFocus(), window.control(ControlId::Command2));
+  DestroyWindow(other);
+}
+
 TEST_F(Win32WindowTest, ClicksByPositionReachTheirHandlers) {
   clickAt(ControlId::Command1);
   EXPECT_TRUE(form.Direction);
@@ -136,6 +197,67 @@ TEST_F(Win32WindowTest, TheSliderSetsTheRunningLightsInterval) {
   SendMessageW(slider, WM_KEYDOWN, VK_HOME, 0);
   clock.advanceBy(form.timers, 1);
   EXPECT_EQ(form.Timer1.interval(), 1);
+}
+
+TEST(Win32Resources, TheManifestAsksForVisualStylesAndPerMonitorDpiAwareness) {
+  const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(found, nullptr);
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(nullptr, found))),
+                             SizeofResource(nullptr, found));
+  for (const char* wanted :
+       {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm",
+        ">PerMonitorV2, PerMonitor</dpiAwareness>", "level=\"asInvoker\""})
+    EXPECT_NE(manifest.find(wanted), std::string::npos) << wanted;
+}
+
+// A close, a session end and a click sent from another thread while a handler reads the lamps (a
+// tick, or a show start), let in as Win32Keyboard's look at its queue lets them in.
+TEST(Win32Handlers, NeverRunInsideAnotherAndTheLampsEndAsLoaded) {
+  for (const UINT message : {WM_CLOSE, WM_ENDSESSION, WM_COMMAND}) {
+    for (const bool duringShowStart : {false, true}) {
+      VirtualClock clock;
+      VirtualKeyboard keyboard(kWindowsNtFamily, &clock);
+      keyboard.setLock(kCapsLock, true);
+      Interrupting platform(keyboard);
+      Form1 form(platform, clock);
+      Win32Window window(form);
+      form.Form_Load();
+      const HWND handle = window.handle();
+      const WPARAM w =
+          message == WM_ENDSESSION ? TRUE : MAKEWPARAM(100 + 3, BN_CLICKED);  // Command1
+      const LPARAM l =
+          message == WM_COMMAND ? reinterpret_cast<LPARAM>(GetDlgItem(handle, 100 + 3)) : 0;
+      bool unloadedInside = false, clickedInside = false;
+      platform.onRead = [&] {
+        std::atomic<bool> sent = false;
+        std::thread sender([&] {
+          SendMessageW(handle, message, message == WM_CLOSE ? 0 : w, l);
+          sent = true;
+        });
+        for (MSG peeked; !sent; Sleep(1))
+          PeekMessageW(&peeked, nullptr, 0, 0, PM_NOREMOVE);
+        sender.join();
+        unloadedInside = !IsWindow(handle);
+        clickedInside = form.Direction;
+      };
+      if (duringShowStart)
+        SendMessageW(handle, WM_COMMAND, MAKEWPARAM(100 + 4, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(window.control(ControlId::Command2)));
+      else
+        clock.advanceTo(form.timers, 100);
+      window.pump();
+      const std::string what = std::to_string(message) + (duringShowStart ? " show" : " tick");
+      EXPECT_EQ(unloadedInside, message == WM_ENDSESSION) << what;  // the one that can't wait
+      EXPECT_FALSE(clickedInside) << what;
+      if (message == WM_COMMAND) {
+        EXPECT_TRUE(form.Direction) << what;  // after the handler
+        SendMessageW(handle, WM_CLOSE, 0, 0);
+      }
+      EXPECT_FALSE(IsWindow(handle)) << what;
+      EXPECT_EQ(pattern(keyboard.lamps()), ".C.") << what;
+    }
+  }
 }
 
 }  // namespace

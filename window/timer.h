@@ -73,6 +73,7 @@ class TimerSet {
   TimerSet& operator=(const TimerSet&) = delete;
 
   Millis now() const { return inHandler_ ? handlerNow_ : clock_.now(); }
+  bool running() const { return inHandler_; }  // a handler, or its pause
 
   // Blocks the thread: no handler and no other event runs meanwhile.
   void pause(Millis ms);

@@ -8,9 +8,9 @@
 namespace blinkolux {
 
 // The fixed description of the window, shared by both front-ends. Places and sizes are in twips.
-inline constexpr int kTwipsPerPixel = 15;
-constexpr int pixels(int twips) {
-  return twips / kTwipsPerPixel;
+// A twip is 1/1440 inch: at 96 DPI, 15 make a pixel.
+constexpr int pixels(int twips, int dpi = 96) {
+  return (twips * dpi + 720) / 1440;
 }
 inline constexpr std::string_view kWindowCaption = "Blinkolux";
 inline constexpr int kClientWidth = 7140;

@@ -4,6 +4,7 @@
 #include <timeapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 namespace blinkolux {
@@ -12,6 +13,10 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"Blinkolux";
 constexpr int kFirstControlId = 100;
+// A fixed dialog frame with a title bar and close box, and no minimise or maximise.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+constexpr int kSmallestFont = 6;  // px: captions shrink no further
 
 std::wstring wide(std::string_view text) {
   return {text.begin(), text.end()};
@@ -21,11 +26,75 @@ int commandId(ControlId id) {
   return kFirstControlId + static_cast<int>(id);
 }
 
+// Windows 10's per-monitor calls, where there are any: the exe still starts on Windows 7.
+template <typename Function>
+Function fromUser32(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+int systemDpi() {
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+int windowDpi(HWND window) {
+  static const auto getDpiForWindow = fromUser32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  const int dpi = getDpiForWindow != nullptr ? static_cast<int>(getDpiForWindow(window)) : 0;
+  return dpi > 0 ? dpi : systemDpi();
+}
+
+SIZE frameSize(int dpi) {
+  static const auto adjustForDpi =
+      fromUser32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  RECT frame{0, 0, pixels(kClientWidth, dpi), pixels(kClientHeight, dpi)};
+  if (adjustForDpi != nullptr)
+    adjustForDpi(&frame, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi));
+  else
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// The system's message font, at `dpi`.
+LOGFONTW messageFont(int dpi) {
+  static const auto parametersForDpi =
+      fromUser32<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (parametersForDpi != nullptr && parametersForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics,
+                                                      &metrics, 0, static_cast<UINT>(dpi)) != 0)
+    return metrics.lfMessageFont;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, systemDpi());
+  return metrics.lfMessageFont;
+}
+
+// What a control's caption needs: buttons and check boxes measure themselves (borders and the
+// check box's glyph included), a label is its text.
+SIZE captionSize(HWND control, ControlKind kind) {
+  SIZE size{};
+  if (kind == ControlKind::CheckBox || kind == ControlKind::PushButton) {
+    SendMessageW(control, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&size));
+  } else if (kind == ControlKind::Label) {
+    std::wstring text(256, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), 256)));
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+  }
+  return size;
+}
+
 }  // namespace
 
 Win32Window::Win32Window(Form1& form) : form_(form) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
   WNDCLASSEXW windowClass{};
@@ -33,26 +102,25 @@ Win32Window::Win32Window(Form1& form) : form_(form) {
   windowClass.lpfnWndProc = &Win32Window::procedure;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  if (windowClass.hIcon == nullptr) windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   windowClass.lpszClassName = kClassName;
   RegisterClassExW(&windowClass);
 
-  // A fixed dialog frame with a title bar and close box, and no minimise or maximise.
-  constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-  constexpr DWORD exStyle = WS_EX_DLGMODALFRAME;
-  RECT frame{0, 0, pixels(kClientWidth), pixels(kClientHeight)};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  window_ = CreateWindowExW(exStyle, kClassName, wide(kWindowCaption).c_str(), style, CW_USEDEFAULT,
-                            CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                            nullptr, nullptr, instance, this);
-
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-  font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+  // Made where the system places new windows, then sized for the DPI of the monitor it is on.
+  const SIZE frame = frameSize(systemDpi());
+  window_ =
+      CreateWindowExW(kExStyle, kClassName, wide(kWindowCaption).c_str(), kStyle, CW_USEDEFAULT,
+                      CW_USEDEFAULT, frame.cx, frame.cy, nullptr, nullptr, instance, this);
   for (const ControlDescription& c : kControls)
     addControl(c);
+  const int dpi = windowDpi(window_);
+  const SIZE scaled = frameSize(dpi);
+  SetWindowPos(window_, nullptr, 0, 0, scaled.cx, scaled.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  layOut(dpi);
+  focus_ = control(ControlId::Slider1);  // the first in tab order, as in a dialog
 }
 
 Win32Window::~Win32Window() {
@@ -80,11 +148,9 @@ void Win32Window::addControl(const ControlDescription& c) {
       break;
   }
   const HWND control =
-      CreateWindowExW(0, windowClass, wide(c.caption).c_str(), style, pixels(c.left), pixels(c.top),
-                      pixels(c.width), pixels(c.height), window_,
+      CreateWindowExW(0, windowClass, wide(c.caption).c_str(), style, 0, 0, 0, 0, window_,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(commandId(c.id))),
                       GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   if (c.kind == ControlKind::Slider) {
     SendMessageW(control, TBM_SETRANGEMIN, FALSE, kSliderMin);
     SendMessageW(control, TBM_SETRANGEMAX, FALSE, kSliderMax);
@@ -93,6 +159,34 @@ void Win32Window::addControl(const ControlDescription& c) {
     SendMessageW(control, TBM_SETPOS, TRUE, c.value);
   } else if (c.kind == ControlKind::CheckBox) {
     SendMessageW(control, BM_SETCHECK, c.value == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+}
+
+// Every control at its twips for `dpi`, in the system's message font at that DPI, made smaller
+// only where a caption would not fit its box otherwise.
+void Win32Window::layOut(int dpi) {
+  dpi_ = dpi;
+  for (const ControlDescription& c : kControls) {
+    const int left = pixels(c.left, dpi), top = pixels(c.top, dpi);
+    SetWindowPos(control(c.id), nullptr, left, top, pixels(c.left + c.width, dpi) - left,
+                 pixels(c.top + c.height, dpi) - top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  LOGFONTW font = messageFont(dpi);
+  for (;;) {
+    const HFONT made = CreateFontIndirectW(&font);
+    for (const ControlDescription& c : kControls)
+      SendMessageW(control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
+    if (font_ != nullptr) DeleteObject(font_);
+    font_ = made;
+    bool fits = true;
+    for (const ControlDescription& c : kControls) {
+      RECT room{};
+      GetClientRect(control(c.id), &room);
+      const SIZE needed = captionSize(control(c.id), c.kind);
+      fits = fits && needed.cx <= room.right && needed.cy <= room.bottom;
+    }
+    if (fits || std::abs(font.lfHeight) <= kSmallestFont) break;
+    font.lfHeight += font.lfHeight < 0 ? 1 : -1;
   }
 }
 
@@ -110,7 +204,29 @@ LRESULT CALLBACK Win32Window::procedure(HWND window, UINT message, WPARAM w, LPA
   return self != nullptr ? self->handle(message, w, l) : DefWindowProcW(window, message, w, l);
 }
 
+// The lamps go back while the window still exists: key events reach the system only through a
+// window of the desktop.
+void Win32Window::unload() {
+  form_.Form_Unload();
+  if (onUnloaded) onUnloaded();
+  DestroyWindow(window_);
+}
+
 LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_CLOSE:
+      // Handlers never overlap: a message sent while one runs (a handler that looks at its queue
+      // lets other threads' and programs' messages in) waits until it has returned.
+      if (busy()) {
+        PostMessageW(window_, message, w, l);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
   switch (message) {
     case WM_COMMAND: {
       if (HIWORD(w) != BN_CLICKED) break;
@@ -118,7 +234,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
       if (control(id) == nullptr) break;
       if (kControls[static_cast<std::size_t>(id)].kind == ControlKind::CheckBox)
         form_.setValue(id, SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+      clicking_ = true;
       form_.click(id);
+      clicking_ = false;
       return 0;
     }
     case WM_HSCROLL:
@@ -126,17 +244,32 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
         form_.setValue(ControlId::Slider1, static_cast<int>(SendMessageW(
                                                control(ControlId::Slider1), TBM_GETPOS, 0, 0)));
       return 0;
+    case WM_ACTIVATE:
+      // As a dialog: the focused control is kept while another window is active.
+      if (LOWORD(w) == WA_INACTIVE) {
+        const HWND focused = GetFocus();
+        if (focused != nullptr && IsChild(window_, focused)) focus_ = focused;
+      } else if (focus_ != nullptr) {
+        SetFocus(focus_);
+      }
+      return 0;
+    case WM_DPICHANGED: {
+      const auto* suggested = reinterpret_cast<const RECT*>(l);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      layOut(HIWORD(w));
+      return 0;
+    }
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
-      if (w == FALSE) return 0;  // the session goes on
-      [[fallthrough]];
+      // The system ends the process once this returns: the lamps go back now, even inside a
+      // handler, which then writes none.
+      if (w != FALSE) unload();
+      return 0;
     case WM_CLOSE:
-      // The lamps go back while the window still exists: key events reach the system only
-      // through a window of the desktop.
-      form_.Form_Unload();
-      if (onUnloaded) onUnloaded();
-      DestroyWindow(window_);
+      unload();
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -153,6 +286,7 @@ bool Win32Window::pump() {
 
 int Win32Window::run() {
   ShowWindow(window_, SW_SHOWNORMAL);
+  SetFocus(focus_);
   return runMessageLoop(form_.timers, window_);
 }
 

@@ -14,8 +14,9 @@ bool pumpMessages(TimerSet& timers, HWND dialog, int& exitCode);
 // Waits for messages or the timers' next deadline, at 1 ms resolution, until WM_QUIT.
 int runMessageLoop(TimerSet& timers, HWND dialog);
 
-// The Win32 front-end of Form1: the window built from the window table, its events forwarded to
-// the form, and a message loop that wakes the form's timers at their earliest deadline.
+// The Win32 front-end of Form1: the window built from the window table at the window's DPI, its
+// events forwarded to the form, and a message loop that wakes the form's timers at their earliest
+// deadline.
 class Win32Window {
  public:
   explicit Win32Window(Form1& form);
@@ -25,6 +26,7 @@ class Win32Window {
 
   HWND handle() const { return window_; }
   HWND control(ControlId id) const;
+  int dpi() const { return dpi_; }
 
   // Called once the lamps have gone back, while the window still exists.
   std::function<void()> onUnloaded;
@@ -38,11 +40,17 @@ class Win32Window {
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
   LRESULT handle(UINT message, WPARAM w, LPARAM l);
+  bool busy() const { return clicking_ || form_.timers.running(); }
   void addControl(const ControlDescription& c);
+  void layOut(int dpi);
+  void unload();
 
   Form1& form_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
+  HWND focus_ = nullptr;  // kept while another window is active
+  int dpi_ = 96;
+  bool clicking_ = false;
   int exitCode_ = 0;
 };
 
