@@ -325,6 +325,14 @@ void KernelKeyboard::follow(bool active) {
     setLed(*led, wanted_[led->lamp]);
 }
 
+// A lamp that no keyboard on the seat has can't be shown.
+Lamps KernelKeyboard::driven() {
+  Lamps driven{};
+  for (const auto& led : leds_)
+    driven[led->lamp] = true;
+  return driven;
+}
+
 std::string KernelKeyboard::record() const {
   std::vector<SavedLed> saved;
   for (const auto& led : leds_)

@@ -36,6 +36,7 @@ class KernelKeyboard final : public KeyboardServices, private LedFiles {
   std::uint32_t platformId() override { return kWindows95Family; }
   void readState(KeyboardState& state) override;
   void writeState(const KeyboardState& state) override;
+  Lamps driven() override;
   void keyEvent(std::uint8_t /*key*/, std::uint8_t /*scanCode*/, std::uint32_t /*flags*/) override {
   }
 

@@ -33,6 +33,10 @@ inline std::optional<Lamps> parsePattern(std::string_view text) {
 constexpr bool isLampKey(int key) {
   return key == kNumLock || key == kCapsLock || key == kScrollLock;
 }
+// Where a lamp key's state stands in Lamps.
+constexpr std::size_t lampIndex(int key) {
+  return key == kNumLock ? 0 : key == kCapsLock ? 1 : 2;
+}
 
 // One byte per virtual key: bit 0 lock engaged, bit 7 key held down.
 using KeyboardState = std::array<std::uint8_t, 256>;
@@ -60,6 +64,9 @@ class KeyboardServices {
   // ... and the writes made so far leave together, as one change (when a handler ends, before it
   // pauses, and after the unload's restore).
   virtual void commit() {}
+
+  // The lamps it can drive: a keymap or a seat may offer fewer than three.
+  virtual Lamps driven() { return {true, true, true}; }
 };
 
 }  // namespace blinkolux

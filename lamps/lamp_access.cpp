@@ -13,12 +13,15 @@ bool LampAccess::GetLockState(int key) {
   keyboard_.readState(state_);
   if (!isLampKey(key)) return false;
   // Only the lock bit: a key held down must not read as locked.
-  return (state_[key] & 1) != 0;
+  const bool on = (state_[key] & 1) != 0;
+  seen_[lampIndex(key)] = on;
+  return on;
 }
 
 void LampAccess::SetLockState(int key, bool desired) {
   const bool current = GetLockState(key);
   if (!isLampKey(key) || current == desired || !writing_) return;
+  seen_[lampIndex(key)] = desired;
   switch (platformId_) {
     case kWindows95Family:
       state_[key] = desired ? 1 : 0;

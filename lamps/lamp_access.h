@@ -21,11 +21,15 @@ class LampAccess {
   // platform interrupted to put them back, and that then goes on.
   void stopWriting() { writing_ = false; }
 
+  // The lamps as last read or written.
+  const Lamps& seen() const { return seen_; }
+
  private:
   KeyboardServices& keyboard_;
   KeyboardState state_{};
   std::uint32_t platformId_ = 0;
   bool writing_ = true;
+  Lamps seen_{};
 };
 
 }  // namespace blinkolux

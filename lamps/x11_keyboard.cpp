@@ -199,6 +199,11 @@ void X11Keyboard::refresh() {
   takeEvents();
 }
 
+Lamps X11Keyboard::driven() {
+  return {lamps_[0].way != Way::Unreachable, lamps_[1].way != Way::Unreachable,
+          lamps_[2].way != Way::Unreachable};
+}
+
 void X11Keyboard::commit() {
   unsigned affect = 0, values = 0;
   const unsigned long lockRequest = NextRequest(display_);

@@ -34,6 +34,7 @@ class X11Keyboard final : public KeyboardServices {
   void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) override;
   void refresh() override;
   void commit() override;
+  Lamps driven() override;
 
  private:
   enum class Way { Unreachable, Lock, Indicator };

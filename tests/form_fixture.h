@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "lamps/virtual_keyboard.h"
 #include "window/clocks.h"
@@ -31,6 +33,30 @@ class Interrupting final : public KeyboardServices {
  private:
   VirtualKeyboard& keyboard_;
 };
+
+// What the lamp mirror shows, and when, from a load with all lamps dark: four running-light steps,
+// then "Light show 1" clicked at 450 (dark at once), its script (a repeated pattern paints
+// nothing), dark from its end step at 6450 through the pause, and the running light back at 7050.
+struct MirrorPaint {
+  Millis at;
+  std::string lamps;
+  bool operator==(const MirrorPaint&) const = default;
+};
+inline constexpr Millis kMirrorClick = 450;
+inline std::vector<MirrorPaint> mirrorTimeline() {
+  std::vector<MirrorPaint> paints{
+      {100, "N.."}, {200, "..S"}, {300, ".C."}, {400, "N.."}, {kMirrorClick, "..."}};
+  const std::array<const char*, 18> show1{"NCS", "N.S", ".C.", "N.S", "...", ".C.",
+                                          "N.S", "...", ".C.", "N.S", "...", "...",
+                                          "NCS", "...", "NCS", "...", "NCS", "..."};
+  Millis at = kMirrorClick;
+  for (std::size_t step = 0; step < show1.size(); ++step) {
+    at += step <= 11 ? 400 : 200;
+    if (show1[step] != paints.back().lamps) paints.push_back({at, show1[step]});
+  }
+  paints.push_back({at + 500 + 100, "..S"});
+  return paints;
+}
 
 // A loaded window on virtual time over a virtual NT-family keyboard.
 class FormTest : public ::testing::Test {

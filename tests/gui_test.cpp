@@ -8,9 +8,7 @@
 #include <QStyleOptionButton>
 #include <QTest>
 
-#include "lamps/virtual_keyboard.h"
-#include "window/clocks.h"
-#include "window/form.h"
+#include "form_fixture.h"
 #include "window/qt/qt_window.h"
 
 namespace blinkolux {
@@ -38,6 +36,42 @@ class GuiTest : public ::testing::Test {
   Form1 form{keyboard, clock};
   QtWindow window{form};
 };
+
+// Each paint of a widget, as it happens.
+class Paints final : public QObject {
+ public:
+  explicit Paints(std::function<void()> onPaint) : onPaint_(std::move(onPaint)) {}
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::Paint) onPaint_();
+    return false;
+  }
+
+ private:
+  std::function<void()> onPaint_;
+};
+
+// Within the step that changed the lamps, and only then: through a show's end step too, whose
+// pause holds up the event loop.
+TEST_F(GuiTest, TheLampMirrorPaintsEveryChangeAtOnceAndNothingElse) {
+  form.Rnd = [] { return 0.0F; };
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QApplication::processEvents();
+  auto* mirror = window.findChild<LampMirror*>();
+  ASSERT_NE(mirror, nullptr);
+  EXPECT_EQ(mirror->geometry(), QRect(150, 4, 70, 16));
+  EXPECT_EQ(mirror->focusPolicy(), Qt::NoFocus);
+  std::vector<MirrorPaint> paints;
+  Paints watch([&] {
+    EXPECT_EQ(form.LampsShown, keyboard.lamps());
+    paints.push_back({clock.now(), pattern(form.LampsShown)});
+  });
+  mirror->installEventFilter(&watch);
+  clock.advanceTo(form.timers, kMirrorClick);
+  clickAt(ControlId::Command2);
+  clock.advanceTo(form.timers, 7100);
+  EXPECT_EQ(paints, mirrorTimeline());
+}
 
 TEST_F(GuiTest, TheWindowHasItsCaptionSizeAndEveryControlWhereTheTableSays) {
   EXPECT_EQ(window.windowTitle(), "Blinkolux");

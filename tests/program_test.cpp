@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <map>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "x11_support.h"
@@ -144,6 +146,33 @@ TEST_F(RunningProgram, PlaysTheShowsFromTheirButtonsAndRestoresTheLampsClosedDur
   ASSERT_LT(all, show2.size());
   EXPECT_EQ(show2[all - 1].lamps, ".C.");
   EXPECT_EQ(show2[all - 2].lamps, "...");
+  closeAndExpectTheLampsBack();
+}
+
+// The lamp mirror, as the X server shows it about 30 ms after each change an observer saw: one
+// picture for each pattern, and another for every other pattern.
+TEST_F(RunningProgram, TheLampMirrorShowsEachPatternOneWay) {
+  std::map<std::string, std::size_t> pictures;
+  std::set<std::size_t> distinct;
+  const auto watch = [&](int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+      const auto changes = view.watch(10);
+      if (changes.empty()) continue;
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      const std::string lamps = pattern(view.indicators());
+      if (pattern(changes.back().lamps) != lamps) continue;  // changed again meanwhile
+      const std::size_t picture = view.pixels(window, 150, 4, 70, 16);
+      const auto [known, added] = pictures.emplace(lamps, picture);
+      EXPECT_EQ(known->second, picture) << lamps;
+      if (added) distinct.insert(picture);
+    }
+  };
+  watch(700);
+  click("Light show 1");
+  watch(3000);
+  EXPECT_GE(pictures.size(), 5U);
+  EXPECT_EQ(distinct.size(), pictures.size());
   closeAndExpectTheLampsBack();
 }
 

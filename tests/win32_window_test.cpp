@@ -168,6 +168,40 @@ TEST_F(Win32WindowTest, KeepsTheFocusAsADialogDoesFromTheSliderOn) {
   DestroyWindow(other);
 }
 
+LRESULT CALLBACK watchPaints(HWND window, UINT message, WPARAM w, LPARAM l, UINT_PTR /*id*/,
+                             DWORD_PTR onPaint) {
+  if (message == WM_PAINT) (*reinterpret_cast<std::function<void()>*>(onPaint))();
+  return DefSubclassProc(window, message, w, l);
+}
+
+// Within the step that changed the lamps, and only then: through a show's end step too, whose
+// pause holds up the message loop.
+TEST_F(Win32WindowTest, TheLampMirrorPaintsEveryChangeAtOnceAndNothingElse) {
+  form.Rnd = [] { return 0.0F; };
+  ShowWindow(window.handle(), SW_SHOW);
+  UpdateWindow(window.handle());
+  window.pump();
+  RECT place{};
+  GetWindowRect(window.mirror(), &place);
+  MapWindowPoints(nullptr, window.handle(), reinterpret_cast<POINT*>(&place), 2);
+  const int dpi = window.dpi();
+  const RECT band{pixels(kMirror.left, dpi), pixels(kMirror.top, dpi),
+                  pixels(kMirror.left + kMirror.width, dpi),
+                  pixels(kMirror.top + kMirror.height, dpi)};
+  EXPECT_TRUE(EqualRect(&place, &band));
+  std::vector<MirrorPaint> paints;
+  std::function<void()> onPaint = [&] {
+    EXPECT_EQ(form.LampsShown, keyboard.lamps());
+    paints.push_back({clock.now(), pattern(form.LampsShown)});
+  };
+  SetWindowSubclass(window.mirror(), watchPaints, 1, reinterpret_cast<DWORD_PTR>(&onPaint));
+  clock.advanceTo(form.timers, kMirrorClick);
+  clickAt(ControlId::Command2);
+  clock.advanceTo(form.timers, 7100);
+  EXPECT_EQ(paints, mirrorTimeline());
+  RemoveWindowSubclass(window.mirror(), watchPaints, 1);
+}
+
 TEST_F(Win32WindowTest, ClicksByPositionReachTheirHandlers) {
   clickAt(ControlId::Command1);
   EXPECT_TRUE(form.Direction);

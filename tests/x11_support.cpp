@@ -9,12 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/Xutil.h>
 #include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 namespace blinkolux::testing {
@@ -100,6 +103,17 @@ std::string XServerView::rootProperty(const std::string& name) {
   std::string value(reinterpret_cast<const char*>(data), data != nullptr ? count : 0);
   if (data != nullptr) XFree(data);
   return value;
+}
+
+std::size_t XServerView::pixels(unsigned long window, int x, int y, int width, int height) {
+  XImage* image = XGetImage(display_, window, x, y, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  if (image == nullptr) return 0;
+  const std::string_view bytes(image->data,
+                               static_cast<std::size_t>(image->bytes_per_line) * image->height);
+  const std::size_t hash = std::hash<std::string_view>{}(bytes);
+  XDestroyImage(image);
+  return hash;
 }
 
 unsigned long XServerView::findWindow(const std::string& title) {

@@ -35,6 +35,9 @@ class XServerView {
 
   std::string rootProperty(const std::string& name);  // a STRING, or "" when there is none
 
+  // What a rectangle of a window shows, as one number: equal pixels, equal numbers.
+  std::size_t pixels(unsigned long window, int x, int y, int width, int height);
+
   // The top-level window with this title, or 0.
   unsigned long findWindow(const std::string& title);
   // Asks the window to close, as a window manager's close box does.

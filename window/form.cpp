@@ -6,7 +6,7 @@ namespace blinkolux {
 
 Form1::Form1(KeyboardServices& keyboard, Clock& clock)
     : timers(clock), keyboard_(keyboard), lamps_(keyboard) {
-  timers.onSettle([this] { keyboard_.commit(); });
+  timers.onSettle([this] { commit(); });
   // The speed poll acts as a 1 ms poll, but needs no wake-up while the slider and the running
   // light's interval agree: only a slider move can change that.
   Timer2.skipWhile([this] { return Timer1.interval() == Slider1.Value; });
@@ -17,13 +17,23 @@ void Form1::Form_Load() {
   SavedLamps = lamps_.GetLockStates();
   ChaseCaps = false;
   ChaseNum = true;
+  commit();
 }
 
 void Form1::Form_Unload() {
   keyboard_.refresh();
   lamps_.SetLockStates(SavedLamps);
-  keyboard_.commit();
+  commit();
   lamps_.stopWriting();
+}
+
+void Form1::commit() {
+  keyboard_.commit();
+  const Lamps driven = keyboard_.driven();
+  if (lamps_.seen() == LampsShown && driven == LampsDriven) return;
+  LampsShown = lamps_.seen();
+  LampsDriven = driven;
+  if (onLampsShown) onLampsShown();
 }
 
 void Form1::setValue(ControlId id, int value) {
@@ -60,7 +70,7 @@ void Form1::click(ControlId id) {
     default:
       break;
   }
-  keyboard_.commit();
+  commit();
 }
 
 void Form1::Timer1_Timer() {

@@ -58,6 +58,12 @@ class Form1 {
 
   std::function<float()> Rnd = RandomDraws{};  // the random events' draws
 
+  // The lamp mirror: the lamps as lamp access last read or wrote them, and which of them the
+  // keyboard drives. Told when a handler's writes leave for the keyboard, and only on a change.
+  Lamps LampsShown{};
+  Lamps LampsDriven{};
+  std::function<void()> onLampsShown;
+
  private:
   void Timer1_Timer();
   void Timer2_Timer();
@@ -68,6 +74,7 @@ class Form1 {
   void startShow(Timer& show, std::int32_t interval);
   void playShow(Timer& show, const ShowScript& script);
   void endShow(Timer& show);
+  void commit();  // the lamp writes leave, and the mirror follows
 
   KeyboardServices& keyboard_;
   LampAccess lamps_;

@@ -42,6 +42,14 @@ constexpr const ControlDescription& control(ControlId id) {
   return kControls[static_cast<std::size_t>(id)];
 }
 
+// The lamp mirror, in the free band between the "Speed" text and "Random events": no control of the
+// table moves for it, and it takes no focus.
+struct Band {
+  int left, top, width, height;  // twips
+};
+inline constexpr Band kMirror{2250, 60, 1050, 240};
+inline constexpr std::array<std::string_view, 3> kLampNames{"Num Lock", "Caps Lock", "Scroll Lock"};
+
 // The slider's range: its position is the running light's step in ms, and never 0.
 inline constexpr int kSliderMin = 1;
 inline constexpr int kSliderMax = 1000;

@@ -1,9 +1,12 @@
 #include "window/qt/qt_window.h"
 
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QSlider>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -21,6 +24,10 @@ QtWindow::QtWindow(Form1& form) : form_(form) {
   setFont(font);
   for (const ControlDescription& description : kControls)
     addControl(description);
+  mirror_.setGeometry(pixels(kMirror.left), pixels(kMirror.top), pixels(kMirror.width),
+                      pixels(kMirror.height));
+  // At once: a show's end step pauses the thread with the lamps dark, and the event loop with it.
+  form_.onLampsShown = [this] { mirror_.repaint(); };
 
   wake_.setSingleShot(true);
   wake_.setTimerType(Qt::PreciseTimer);
@@ -74,6 +81,44 @@ void QtWindow::addControl(const ControlDescription& c) {
   }
   widget->setObjectName(QString::number(static_cast<int>(c.id)));
   widget->setGeometry(pixels(c.left), pixels(c.top), pixels(c.width), pixels(c.height));
+}
+
+LampMirror::LampMirror(const Form1& form, QWidget* parent) : QWidget(parent), form_(form) {}
+
+QRectF LampMirror::lamp(std::size_t index) const {
+  const qreal third = width() / 3.0, side = std::min<qreal>(height(), third) - 1;
+  return {third * static_cast<qreal>(index) + (third - side) / 2, (height() - side) / 2, side,
+          side};
+}
+
+// The same colours in light and dark themes: a lit lamp is green, a dark one grey, and one that
+// this keyboard can't show is only outlined.
+void LampMirror::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QFont letters = font();
+  letters.setBold(true);
+  painter.setFont(letters);
+  for (std::size_t i = 0; i < kLampNames.size(); ++i) {
+    const bool driven = form_.LampsDriven[i], lit = driven && form_.LampsShown[i];
+    painter.setPen(driven ? QPen(lit ? QColor(0x2d, 0x8a, 0x1f) : QColor(0x20, 0x23, 0x28))
+                          : QPen(QColor(0x90, 0x90, 0x90), 1, Qt::DashLine));
+    painter.setBrush(!driven ? QBrush(Qt::NoBrush)
+                             : QBrush(lit ? QColor(0x7b, 0xed, 0x4f) : QColor(0x45, 0x4c, 0x56)));
+    painter.drawEllipse(lamp(i));
+    painter.setPen(!driven ? QColor(0x90, 0x90, 0x90) : lit ? Qt::black : QColor(0xd0, 0xd0, 0xd0));
+    painter.drawText(lamp(i), Qt::AlignCenter, QString(kLampNames[i].front()));
+  }
+}
+
+bool LampMirror::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const auto index = static_cast<std::size_t>(std::clamp(help->pos().x() * 3 / width(), 0, 2));
+  QString tip = toQString(kLampNames[index]);
+  if (!form_.LampsDriven[index]) tip += QStringLiteral(" (this keyboard can't show it)");
+  QToolTip::showText(help->globalPos(), tip, this);
+  return true;
 }
 
 void QtWindow::closeEvent(QCloseEvent* event) {

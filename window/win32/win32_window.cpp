@@ -12,6 +12,7 @@ namespace blinkolux {
 namespace {
 
 constexpr wchar_t kClassName[] = L"Blinkolux";
+constexpr wchar_t kMirrorClassName[] = L"BlinkoluxLamps";
 constexpr int kFirstControlId = 100;
 // A fixed dialog frame with a title bar and close box, and no minimise or maximise.
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
@@ -115,6 +116,35 @@ Win32Window::Win32Window(Form1& form) : form_(form) {
                       CW_USEDEFAULT, frame.cx, frame.cy, nullptr, nullptr, instance, this);
   for (const ControlDescription& c : kControls)
     addControl(c);
+
+  // The lamp mirror: no tab stop, no focus; its lamps' names as tooltips.
+  WNDCLASSEXW mirrorClass{};
+  mirrorClass.cbSize = sizeof mirrorClass;
+  mirrorClass.lpfnWndProc = &Win32Window::mirrorProcedure;
+  mirrorClass.hInstance = instance;
+  mirrorClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  mirrorClass.lpszClassName = kMirrorClassName;
+  RegisterClassExW(&mirrorClass);
+  mirror_ = CreateWindowExW(0, kMirrorClassName, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                            window_, nullptr, instance, this);
+  tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
+                          nullptr, instance, nullptr);
+  for (std::size_t i = 0; i < kLampNames.size(); ++i) {
+    std::wstring name = wide(kLampNames[i]);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = mirror_;
+    tool.uId = i;
+    tool.lpszText = name.data();
+    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  // At once: a show's end step pauses the thread with the lamps dark, and the message loop with it.
+  form_.onLampsShown = [this] {
+    RedrawWindow(mirror_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  };
+
   const int dpi = windowDpi(window_);
   const SIZE scaled = frameSize(dpi);
   SetWindowPos(window_, nullptr, 0, 0, scaled.cx, scaled.cy,
@@ -124,6 +154,7 @@ Win32Window::Win32Window(Form1& form) : form_(form) {
 }
 
 Win32Window::~Win32Window() {
+  form_.onLampsShown = nullptr;
   if (IsWindow(window_)) DestroyWindow(window_);
   DeleteObject(font_);
 }
@@ -171,6 +202,17 @@ void Win32Window::layOut(int dpi) {
     SetWindowPos(control(c.id), nullptr, left, top, pixels(c.left + c.width, dpi) - left,
                  pixels(c.top + c.height, dpi) - top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  const int left = pixels(kMirror.left, dpi), top = pixels(kMirror.top, dpi);
+  SetWindowPos(mirror_, nullptr, left, top, pixels(kMirror.left + kMirror.width, dpi) - left,
+               pixels(kMirror.top + kMirror.height, dpi) - top, SWP_NOZORDER | SWP_NOACTIVATE);
+  for (std::size_t i = 0; i < kLampNames.size(); ++i) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = mirror_;
+    tool.uId = i;
+    tool.rect = lamp(i);
+    SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
   LOGFONTW font = messageFont(dpi);
   for (;;) {
     const HFONT made = CreateFontIndirectW(&font);
@@ -178,6 +220,7 @@ void Win32Window::layOut(int dpi) {
       SendMessageW(control(c.id), WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
     if (font_ != nullptr) DeleteObject(font_);
     font_ = made;
+    InvalidateRect(mirror_, nullptr, TRUE);
     bool fits = true;
     for (const ControlDescription& c : kControls) {
       RECT room{};
@@ -188,6 +231,63 @@ void Win32Window::layOut(int dpi) {
     if (fits || std::abs(font.lfHeight) <= kSmallestFont) break;
     font.lfHeight += font.lfHeight < 0 ? 1 : -1;
   }
+}
+
+RECT Win32Window::lamp(std::size_t index) const {
+  RECT area{};
+  GetClientRect(mirror_, &area);
+  const int third = area.right / 3, side = std::min<int>(area.bottom, third) - 1;
+  const int left = third * static_cast<int>(index) + (third - side) / 2;
+  const int top = (area.bottom - side) / 2;
+  return {left, top, left + side, top + side};
+}
+
+LRESULT CALLBACK Win32Window::mirrorProcedure(HWND mirror, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE)
+    SetWindowLongPtrW(
+        mirror, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
+  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(mirror, GWLP_USERDATA));
+  if (message == WM_PAINT && self != nullptr) {
+    self->paintMirror();
+    return 0;
+  }
+  return DefWindowProcW(mirror, message, w, l);
+}
+
+// The same colours in light and dark themes: a lit lamp is green, a dark one grey, and one that
+// this keyboard can't show is only outlined.
+void Win32Window::paintMirror() {
+  PAINTSTRUCT paint;
+  const HDC dc = BeginPaint(mirror_, &paint);
+  RECT area{};
+  GetClientRect(mirror_, &area);
+  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+  const HGDIOBJ oldFont = SelectObject(dc, font_);
+  SetBkMode(dc, TRANSPARENT);
+  for (std::size_t i = 0; i < kLampNames.size(); ++i) {
+    const bool driven = form_.LampsDriven[i], lit = driven && form_.LampsShown[i];
+    const HPEN pen = CreatePen(driven ? PS_SOLID : PS_DOT, 1,
+                               !driven ? RGB(0x90, 0x90, 0x90)
+                               : lit   ? RGB(0x2d, 0x8a, 0x1f)
+                                       : RGB(0x20, 0x23, 0x28));
+    const HBRUSH brush = driven
+                             ? CreateSolidBrush(lit ? RGB(0x7b, 0xed, 0x4f) : RGB(0x45, 0x4c, 0x56))
+                             : static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    const HGDIOBJ oldPen = SelectObject(dc, pen);
+    const HGDIOBJ oldBrush = SelectObject(dc, brush);
+    RECT place = lamp(i);
+    Ellipse(dc, place.left, place.top, place.right, place.bottom);
+    SetTextColor(dc, !driven ? RGB(0x90, 0x90, 0x90) : lit ? RGB(0, 0, 0) : RGB(0xd0, 0xd0, 0xd0));
+    wchar_t letter[2] = {static_cast<wchar_t>(kLampNames[i].front()), L'\0'};
+    DrawTextW(dc, letter, 1, &place, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+    if (driven) DeleteObject(brush);
+  }
+  SelectObject(dc, oldFont);
+  EndPaint(mirror_, &paint);
 }
 
 HWND Win32Window::control(ControlId id) const {

@@ -26,6 +26,7 @@ class Win32Window {
 
   HWND handle() const { return window_; }
   HWND control(ControlId id) const;
+  HWND mirror() const { return mirror_; }
   int dpi() const { return dpi_; }
 
   // Called once the lamps have gone back, while the window still exists.
@@ -39,6 +40,9 @@ class Win32Window {
 
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+  static LRESULT CALLBACK mirrorProcedure(HWND mirror, UINT message, WPARAM w, LPARAM l);
+  void paintMirror();
+  RECT lamp(std::size_t index) const;
   LRESULT handle(UINT message, WPARAM w, LPARAM l);
   bool busy() const { return clicking_ || form_.timers.running(); }
   void addControl(const ControlDescription& c);
@@ -47,6 +51,8 @@ class Win32Window {
 
   Form1& form_;
   HWND window_ = nullptr;
+  HWND mirror_ = nullptr;
+  HWND tips_ = nullptr;  // the lamps' full names
   HFONT font_ = nullptr;
   HWND focus_ = nullptr;  // kept while another window is active
   int dpi_ = 96;
