@@ -8,13 +8,16 @@ scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev \
   libsystemd-dev pkgconf fonts-dejavu-extra \
   libgtest-dev libbenchmark-dev xvfb x11-xkb-utils x11-xserver-utils xdotool imagemagick openbox \
   mingw-w64 wine wine64 icoutils librsvg2-bin clang libclang-rt-14-dev \
-  umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-dbusmock dbus-daemon weston xwayland
+  umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-dbusmock dbus-daemon weston xwayland \
+  lintian appstream desktop-file-utils man-db dpkg-dev
 
 echo "== Linux"
 cmake -S . -B build -DBLINKOLUX_TESTS=ON -DBLINKOLUX_BENCH=ON >/dev/null
 cmake --build build -j"$(nproc)"
 source scripts/xvfb.sh
 ctest --test-dir build --output-on-failure -j"$(nproc)"
+echo "== The Debian package"
+tests/package_test.sh
 
 echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer; the form fuzzed"
 CC=clang CXX=clang++ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DBLINKOLUX_FUZZ=ON \

@@ -59,6 +59,9 @@ int main(int argc, char** argv) {
   }
   // The window lives on the X display, where the one copy is claimed, in Wayland sessions too.
   setenv("QT_QPA_PLATFORM", "xcb", 0);
+  // The lamp mirror repaints a few hundred pixels a step: sent as shared memory, each would cost
+  // two more wake-ups a step waiting for the server to be done with it.
+  setenv("QT_XCB_NO_MITSHM", "1", 0);
 
   // The display first: without it there is nothing to show and no lamp to touch. Then the
   // keyboard: the X server's where its lock states reach the lamps, else the kernel's.

@@ -83,7 +83,9 @@ void QtWindow::addControl(const ControlDescription& c) {
   widget->setGeometry(pixels(c.left), pixels(c.top), pixels(c.width), pixels(c.height));
 }
 
-LampMirror::LampMirror(const Form1& form, QWidget* parent) : QWidget(parent), form_(form) {}
+LampMirror::LampMirror(const Form1& form, QWidget* parent) : QWidget(parent), form_(form) {
+  setAttribute(Qt::WA_OpaquePaintEvent);  // the picture has the background: nothing beneath
+}
 
 QRectF LampMirror::lamp(std::size_t index) const {
   const qreal third = width() / 3.0, side = std::min<qreal>(height(), third) - 1;
@@ -93,8 +95,11 @@ QRectF LampMirror::lamp(std::size_t index) const {
 
 // The same colours in light and dark themes: a lit lamp is green, a dark one grey, and one that
 // this keyboard can't show is only outlined.
-void LampMirror::paintEvent(QPaintEvent* /*event*/) {
-  QPainter painter(this);
+QPixmap LampMirror::draw() const {
+  QPixmap picture(size() * devicePixelRatioF());
+  picture.setDevicePixelRatio(devicePixelRatioF());
+  picture.fill(palette().color(backgroundRole()));
+  QPainter painter(&picture);
   painter.setRenderHint(QPainter::Antialiasing);
   QFont letters = font();
   letters.setBold(true);
@@ -109,6 +114,16 @@ void LampMirror::paintEvent(QPaintEvent* /*event*/) {
     painter.setPen(!driven ? QColor(0x90, 0x90, 0x90) : lit ? Qt::black : QColor(0xd0, 0xd0, 0xd0));
     painter.drawText(lamp(i), Qt::AlignCenter, QString(kLampNames[i].front()));
   }
+  return picture;
+}
+
+void LampMirror::paintEvent(QPaintEvent* /*event*/) {
+  unsigned state = 0;
+  for (std::size_t i = 0; i < kLampNames.size(); ++i)
+    state |= (form_.LampsShown[i] ? 1U : 0U) << i | (form_.LampsDriven[i] ? 8U : 0U) << i;
+  auto picture = pictures_.find(state);
+  if (picture == pictures_.end()) picture = pictures_.emplace(state, draw()).first;
+  QPainter(this).drawPixmap(0, 0, picture->second);
 }
 
 bool LampMirror::event(QEvent* event) {

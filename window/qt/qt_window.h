@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
+
+#include <map>
 
 #include <string_view>
 
@@ -25,7 +28,9 @@ class LampMirror final : public QWidget {
 
  private:
   QRectF lamp(std::size_t index) const;
+  QPixmap draw() const;
   const Form1& form_;
+  std::map<unsigned, QPixmap> pictures_;  // one for each state shown so far: a step only copies
 };
 
 // The Qt front-end of Form1: builds the widgets from the window table, forwards their events, and

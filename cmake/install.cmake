@@ -1,0 +1,55 @@
+# Blinkolux as a desktop program on Linux: `cmake --install` and a Debian package (CPack).
+include(GNUInstallDirs)
+set(app_id io.github.blinkolux.Blinkolux)
+set(svg ${CMAKE_SOURCE_DIR}/data/blinkolux.svg)
+
+# Made at build time: the icon's PNG sizes, the man page and changelog compressed as Debian wants.
+set(made)
+foreach(size 16 24 32 48 64 128 256)
+  set(png ${CMAKE_BINARY_DIR}/icons/${size}/${app_id}.png)
+  add_custom_command(OUTPUT ${png}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory icons/${size}
+                     COMMAND rsvg-convert -w ${size} -h ${size} ${svg} -o ${png}
+                     DEPENDS ${svg} WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
+  install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+  list(APPEND made ${png})
+endforeach()
+foreach(file blinkolux.1 changelog)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${file}.gz
+                     COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/data/${file}
+                             ${CMAKE_BINARY_DIR}/${file}.gz
+                     DEPENDS ${CMAKE_SOURCE_DIR}/data/${file} VERBATIM)
+  list(APPEND made ${CMAKE_BINARY_DIR}/${file}.gz)
+endforeach()
+add_custom_target(desktop_files ALL DEPENDS ${made})
+configure_file(data/${app_id}.metainfo.xml.in ${CMAKE_BINARY_DIR}/${app_id}.metainfo.xml @ONLY)
+
+install(TARGETS blinkolux RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES data/${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${svg} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${app_id}.svg)
+install(FILES ${CMAKE_BINARY_DIR}/${app_id}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_BINARY_DIR}/blinkolux.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES data/copyright ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME blinkolux)
+set(CPACK_PACKAGE_VENDOR "The Blinkolux developers")
+set(CPACK_PACKAGE_CONTACT "The Blinkolux developers <blinkolux@users.noreply.github.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "light display on the keyboard's lock lamps")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Blinkolux turns the three keyboard lock lamps (Num Lock, Caps Lock and Scroll Lock) into a \
+light display: a running light whose speed, direction and inversion you steer from one small \
+window, two scripted light shows, and random events. The window mirrors the lamps, and when it \
+closes the lamps go back to the states they had when it opened. X sessions are served through \
+XKB, Wayland sessions through the kernel's keyboard LEDs and logind.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-dejavu-extra)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+    GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The Debian package, built from build/: its contents, lintian (no errors), the desktop entry and
+# the AppStream metadata validated. Where installing harms nobody (CI=true, and no blinkolux
+# package installed), it is also installed, run on the test X server ($DISPLAY), and purged.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+deb=$(scripts/package.sh | tail -n 1)
+echo "package: $deb"
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for file in ./usr/bin/blinkolux \
+  ./usr/share/applications/io.github.blinkolux.Blinkolux.desktop \
+  ./usr/share/icons/hicolor/scalable/apps/io.github.blinkolux.Blinkolux.svg \
+  ./usr/share/icons/hicolor/48x48/apps/io.github.blinkolux.Blinkolux.png \
+  ./usr/share/metainfo/io.github.blinkolux.Blinkolux.metainfo.xml \
+  ./usr/share/man/man1/blinkolux.1.gz \
+  ./usr/share/doc/blinkolux/copyright ./usr/share/doc/blinkolux/changelog.gz; do
+  grep -qx "$file" <<<"$contents" || { echo "missing from the package: $file"; exit 1; }
+done
+dpkg-deb -f "$deb" Depends | grep -q fonts-dejavu-extra
+# Errors fail, warnings are shown.
+lintian --no-tag-display-limit "$deb" | tee /dev/stderr | { ! grep -q '^E:'; }
+
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+desktop-file-validate "$unpacked/usr/share/applications/io.github.blinkolux.Blinkolux.desktop"
+appstreamcli validate --no-net \
+  "$unpacked/usr/share/metainfo/io.github.blinkolux.Blinkolux.metainfo.xml"
+
+if [ "${CI:-}" != true ] || dpkg-query -W blinkolux >/dev/null 2>&1; then
+  echo "Not installing it: that happens only under CI=true, with no blinkolux package installed"
+  exit 0
+fi
+trap 'dpkg --purge blinkolux >/dev/null 2>&1 || true; rm -rf "$unpacked"' EXIT
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb" >/dev/null
+man -w blinkolux
+before=$(xset q | grep -o 'LED mask: *[0-9a-f]*')
+/usr/bin/blinkolux &
+pid=$!
+xdotool search --sync --name '^Blinkolux$' >/dev/null
+sleep 0.5
+kill -TERM "$pid"
+wait "$pid"
+[ "$(xset q | grep -o 'LED mask: *[0-9a-f]*')" = "$before" ] || { echo "lamps not put back"; exit 1; }
+dpkg --purge blinkolux >/dev/null
+left=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print substr($6, 2)}' | while read -r file; do
+  [ ! -e "$file" ] || echo "$file"
+done)
+[ -z "$left" ] || { echo "left after purging: $left"; exit 1; }
+echo "installed, ran, and purged without a trace"
