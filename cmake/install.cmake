@@ -38,12 +38,15 @@ set(CPACK_PACKAGE_NAME blinkolux)
 set(CPACK_PACKAGE_VENDOR "The Blinkolux developers")
 set(CPACK_PACKAGE_CONTACT "The Blinkolux developers <blinkolux@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "light display on the keyboard's lock lamps")
+# Lines as the control file wants them, at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Blinkolux turns the three keyboard lock lamps (Num Lock, Caps Lock and Scroll Lock) into a \
-light display: a running light whose speed, direction and inversion you steer from one small \
-window, two scripted light shows, and random events. The window mirrors the lamps, and when it \
-closes the lamps go back to the states they had when it opened. X sessions are served through \
-XKB, Wayland sessions through the kernel's keyboard LEDs and logind.")
+    "Blinkolux turns the three keyboard lock lamps (Num Lock, Caps Lock and\n\
+Scroll Lock) into a light display: a running light whose speed, direction\n\
+and inversion you steer from one small window, two scripted light shows,\n\
+and random events. The window mirrors the lamps, and when it closes the\n\
+lamps go back to the states they had when it opened. X sessions are\n\
+served through XKB, Wayland sessions through the kernel's keyboard LEDs\n\
+and logind.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

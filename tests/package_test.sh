@@ -18,7 +18,7 @@ for file in ./usr/bin/blinkolux \
 done
 dpkg-deb -f "$deb" Depends | grep -q fonts-dejavu-extra
 # Errors fail, warnings are shown.
-lintian --no-tag-display-limit "$deb" | tee /dev/stderr | { ! grep -q '^E:'; }
+lintian --tag-display-limit 0 "$deb" | tee /dev/stderr | { ! grep -q '^E:'; }
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
