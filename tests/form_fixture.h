@@ -34,6 +34,15 @@ class Interrupting final : public KeyboardServices {
   VirtualKeyboard& keyboard_;
 };
 
+// A form on such a platform, with Caps Lock lit before it loads.
+struct InterruptedForm {
+  InterruptedForm() { keyboard.setLock(kCapsLock, true); }
+  VirtualClock clock;
+  VirtualKeyboard keyboard{kWindowsNtFamily, &clock};
+  Interrupting platform{keyboard};
+  Form1 form{platform, clock};
+};
+
 // What the lamp mirror shows, and when, from a load with all lamps dark: four running-light steps,
 // then "Light show 1" clicked at 450 (dark at once), its script (a repeated pattern paints
 // nothing), dark from its end step at 6450 through the pause, and the running light back at 7050.

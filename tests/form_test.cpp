@@ -32,19 +32,15 @@ TEST(FormLifecycle, LampsChangedWhileRunningAreStillRestoredToTheStatesFoundAtLo
 
 TEST(FormLifecycle, AnUnloadInsideAHandlerIsTheLastWordOnTheLamps) {
   for (const bool duringShowStart : {false, true}) {
-    VirtualClock clock;
-    VirtualKeyboard keyboard(kWindowsNtFamily, &clock);
-    keyboard.setLock(kCapsLock, true);
-    Interrupting platform(keyboard);
-    Form1 form(platform, clock);
-    form.Form_Load();
-    platform.onRead = [&] { form.Form_Unload(); };
+    InterruptedForm run;
+    run.form.Form_Load();
+    run.platform.onRead = [&] { run.form.Form_Unload(); };
     if (duringShowStart)
-      form.click(ControlId::Command2);
+      run.form.click(ControlId::Command2);
     else
-      clock.advanceTo(form.timers, 100);  // the first tick would light Num
-    clock.advanceBy(form.timers, 1000);
-    EXPECT_EQ(pattern(keyboard.lamps()), ".C.") << duringShowStart;
+      run.clock.advanceTo(run.form.timers, 100);  // the first tick would light Num
+    run.clock.advanceBy(run.form.timers, 1000);
+    EXPECT_EQ(pattern(run.keyboard.lamps()), ".C.") << duringShowStart;
   }
 }
 

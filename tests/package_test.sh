@@ -18,7 +18,9 @@ for file in ./usr/bin/blinkolux \
 done
 dpkg-deb -f "$deb" Depends | grep -q fonts-dejavu-extra
 # Errors fail, warnings are shown.
-lintian --tag-display-limit 0 "$deb" | tee /dev/stderr | { ! grep -q '^E:'; }
+found=$(lintian --tag-display-limit 0 "$deb" 2>&1)
+echo "$found"
+! grep -q '^E:' <<<"$found"
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT

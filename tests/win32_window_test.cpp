@@ -250,20 +250,16 @@ TEST(Win32Resources, TheManifestAsksForVisualStylesAndPerMonitorDpiAwareness) {
 TEST(Win32Handlers, NeverRunInsideAnotherAndTheLampsEndAsLoaded) {
   for (const UINT message : {WM_CLOSE, WM_ENDSESSION, WM_COMMAND}) {
     for (const bool duringShowStart : {false, true}) {
-      VirtualClock clock;
-      VirtualKeyboard keyboard(kWindowsNtFamily, &clock);
-      keyboard.setLock(kCapsLock, true);
-      Interrupting platform(keyboard);
-      Form1 form(platform, clock);
-      Win32Window window(form);
-      form.Form_Load();
+      InterruptedForm run;
+      Win32Window window(run.form);
+      run.form.Form_Load();
       const HWND handle = window.handle();
       const WPARAM w =
           message == WM_ENDSESSION ? TRUE : MAKEWPARAM(100 + 3, BN_CLICKED);  // Command1
       const LPARAM l =
           message == WM_COMMAND ? reinterpret_cast<LPARAM>(GetDlgItem(handle, 100 + 3)) : 0;
       bool unloadedInside = false, clickedInside = false;
-      platform.onRead = [&] {
+      run.platform.onRead = [&] {
         std::atomic<bool> sent = false;
         std::thread sender([&] {
           SendMessageW(handle, message, message == WM_CLOSE ? 0 : w, l);
@@ -273,23 +269,23 @@ TEST(Win32Handlers, NeverRunInsideAnotherAndTheLampsEndAsLoaded) {
           PeekMessageW(&peeked, nullptr, 0, 0, PM_NOREMOVE);
         sender.join();
         unloadedInside = !IsWindow(handle);
-        clickedInside = form.Direction;
+        clickedInside = run.form.Direction;
       };
       if (duringShowStart)
         SendMessageW(handle, WM_COMMAND, MAKEWPARAM(100 + 4, BN_CLICKED),
                      reinterpret_cast<LPARAM>(window.control(ControlId::Command2)));
       else
-        clock.advanceTo(form.timers, 100);
+        run.clock.advanceTo(run.form.timers, 100);
       window.pump();
       const std::string what = std::to_string(message) + (duringShowStart ? " show" : " tick");
       EXPECT_EQ(unloadedInside, message == WM_ENDSESSION) << what;  // the one that can't wait
       EXPECT_FALSE(clickedInside) << what;
       if (message == WM_COMMAND) {
-        EXPECT_TRUE(form.Direction) << what;  // after the handler
+        EXPECT_TRUE(run.form.Direction) << what;  // after the handler
         SendMessageW(handle, WM_CLOSE, 0, 0);
       }
       EXPECT_FALSE(IsWindow(handle)) << what;
-      EXPECT_EQ(pattern(keyboard.lamps()), ".C.") << what;
+      EXPECT_EQ(pattern(run.keyboard.lamps()), ".C.") << what;
     }
   }
 }
