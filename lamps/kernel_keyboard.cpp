@@ -228,9 +228,11 @@ void KernelKeyboard::readState(KeyboardState& state) {
     changedByUser = changedByUser || (active_ && known_[lamp] && *known_[lamp] != now[lamp]);
     known_[lamp] = now[lamp];
   }
-  if (changedByUser)
+  if (changedByUser) {
     for (const auto& led : leds_)
       led->saved.brightness = now[led->lamp];
+    if (onRecordChanged) onRecordChanged();
+  }
   for (std::size_t lamp = 0; lamp < now.size(); ++lamp)
     state[kLampKeys[lamp]] = now[lamp] ? 1 : 0;
   shown_ = now;

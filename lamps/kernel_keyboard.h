@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,8 +41,10 @@ class KernelKeyboard final : public KeyboardServices, private LedFiles {
   void keyEvent(std::uint8_t /*key*/, std::uint8_t /*scanCode*/, std::uint32_t /*flags*/) override {
   }
 
-  // What putBack() would restore, as the display's record keeps it.
+  // What putBack() would restore, as the display's record keeps it, and who is told when the user
+  // changes it by pressing a lock key.
   std::string record() const;
+  std::function<void()> onRecordChanged;
   // Puts back what a copy that died had found (the LEDs it names that are still here).
   void putBack(std::string_view text);
   // Puts back what was found at start, or what the user set since: the triggers, then the lamps.

@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
   QtWindow window(form);
   form.Form_Load();
   claim->keep(kind, kernel ? kernel->record() : pattern(form.SavedLamps));
+  if (kernel) kernel->onRecordChanged = [&] { claim->keep(kind, kernel->record()); };
   window.show();
   // A Wayland window's id means nothing on the X display.
   if (QGuiApplication::platformName() == "xcb") claim->setMainWindow(window.winId());
