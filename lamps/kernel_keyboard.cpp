@@ -97,20 +97,19 @@ KernelKeyboard::KernelKeyboard() {
     addLed(device);
   sd_device_enumerator_unref(enumerator);
 
-  if (leds_.empty()) {
+  std::string missing;
+  if (leds_.empty())
+    missing = "no keyboard lamps found on " + seat_ + " (/sys/class/leds/input*::*lock)";
+  for (const auto& led : leds_)
+    if (!led->writable && !session && missing.empty())
+      missing =
+          "may not set the keyboard lamps: that needs a local session in the foreground "
+          "(systemd-logind), or write access to " +
+          led->syspath + "/brightness";
+  if (!missing.empty()) {
     sd_event_unref(event_);
     sd_bus_flush_close_unref(bus_);
-    throw std::runtime_error("no keyboard lamps found on " + seat_ +
-                             " (/sys/class/leds/input*::*lock)");
-  }
-  for (const auto& led : leds_) {
-    if (led->writable || session) continue;
-    sd_event_unref(event_);
-    sd_bus_flush_close_unref(bus_);
-    throw std::runtime_error(
-        "may not set the keyboard lamps: that needs a local session in the foreground "
-        "(systemd-logind), or write access to " +
-        led->syspath + "/brightness");
+    throw std::runtime_error(missing);
   }
 
   // Keyboards plugged in or removed, and the session leaving the foreground, are taken before
@@ -131,11 +130,15 @@ KernelKeyboard::KernelKeyboard() {
                           "PropertiesChanged", onSessionChanged, this);
     std::free(id);
     std::free(path);
-    int active = 1;
-    sd_bus_get_property_trivial(bus_, kLogind, kSession, kSessionInterface, "Active", nullptr, 'b',
-                                &active);
-    follow(active != 0);
+    follow(sessionActive());
   }
+}
+
+bool KernelKeyboard::sessionActive() {
+  int active = 1;
+  sd_bus_get_property_trivial(bus_, kLogind, kSession, kSessionInterface, "Active", nullptr, 'b',
+                              &active);
+  return active != 0;
 }
 
 KernelKeyboard::~KernelKeyboard() {
@@ -147,13 +150,13 @@ KernelKeyboard::~KernelKeyboard() {
   sd_event_unref(event_);
 }
 
-void KernelKeyboard::addLed(sd_device* device) {
+KernelKeyboard::Led* KernelKeyboard::addLed(sd_device* device) {
   const char* name = nullptr;
   const char* syspath = nullptr;
   if (sd_device_get_sysname(device, &name) < 0 || sd_device_get_syspath(device, &syspath) < 0)
-    return;
+    return nullptr;
   const std::string_view sysname = name;
-  if (!sysname.starts_with("input") || seatOf(device) != seat_) return;
+  if (!sysname.starts_with("input") || seatOf(device) != seat_) return nullptr;
   for (std::size_t lamp = 0; lamp < kSuffixes.size(); ++lamp) {
     if (!sysname.ends_with(kSuffixes[lamp])) continue;
     removeLed(syspath);  // an "add" for one we have: take it anew
@@ -166,7 +169,9 @@ void KernelKeyboard::addLed(sd_device* device) {
     led->saved = {std::string(sysname), lit(led->syspath),
                   activeTrigger(readFile(led->syspath + "/trigger").value_or(""))};
     leds_.push_back(std::move(led));
+    return leds_.back().get();
   }
+  return nullptr;
 }
 
 void KernelKeyboard::removeLed(std::string_view syspath) {
@@ -185,12 +190,9 @@ int KernelKeyboard::onDevice(sd_device_monitor* /*monitor*/, sd_device* device, 
   if (sd_device_get_syspath(device, &syspath) < 0) return 0;
   if (action == SD_DEVICE_REMOVE) {
     keyboard.removeLed(syspath);
-  } else if (action == SD_DEVICE_ADD) {
-    keyboard.addLed(device);
-    // A keyboard plugged in shows what the others show.
-    for (const auto& led : keyboard.leds_)
-      if (led->syspath == syspath && keyboard.active_)
-        keyboard.setLed(*led, keyboard.wanted_[led->lamp]);
+  } else if (Led* led = action == SD_DEVICE_ADD ? keyboard.addLed(device) : nullptr;
+             led != nullptr && keyboard.active_) {
+    keyboard.setLed(*led, keyboard.wanted_[led->lamp]);  // shows what the others show
   }
   return 0;
 }
@@ -287,14 +289,12 @@ int KernelKeyboard::onAnswer(sd_bus_message* answer, void* ledPointer, sd_bus_er
     keyboard.known_[led.lamp] = led.requested;
   } else {
     // logind gives one error for "not in the foreground" and "not your seat": ask which.
-    int active = 1;
-    sd_bus_get_property_trivial(keyboard.bus_, kLogind, kSession, kSessionInterface, "Active",
-                                nullptr, 'b', &active);
-    if (active != 0)
+    const bool active = keyboard.sessionActive();
+    if (active)
       keyboard.say(keyboard.saidRefused_,
                    std::string("logind refused to set the keyboard lamps: ") +
                        (error->message != nullptr ? error->message : error->name));
-    keyboard.follow(active != 0);
+    keyboard.follow(active);
   }
   if (led.next) {
     const bool next = *led.next;
@@ -307,10 +307,7 @@ int KernelKeyboard::onAnswer(sd_bus_message* answer, void* ledPointer, sd_bus_er
 int KernelKeyboard::onSessionChanged(sd_bus_message* /*message*/, void* self,
                                      sd_bus_error* /*error*/) {
   auto& keyboard = *static_cast<KernelKeyboard*>(self);
-  int active = 1;
-  sd_bus_get_property_trivial(keyboard.bus_, kLogind, kSession, kSessionInterface, "Active",
-                              nullptr, 'b', &active);
-  keyboard.follow(active != 0);
+  keyboard.follow(keyboard.sessionActive());
   return 0;
 }
 

@@ -62,11 +62,12 @@ class KernelKeyboard final : public KeyboardServices, private LedFiles {
     std::optional<bool> next;        // waits behind it
   };
 
-  void addLed(sd_device* device);
+  Led* addLed(sd_device* device);  // nullptr when it is no lamp of ours
   void removeLed(std::string_view syspath);
   void setLed(Led& led, bool on);
   void ask(Led& led, bool on);
   Led* find(const std::string& name);
+  bool sessionActive();
   void follow(bool active);
   static void say(bool& said, const std::string& message);
 

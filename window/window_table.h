@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "window/timer.h"
@@ -49,6 +51,27 @@ struct Band {
 };
 inline constexpr Band kMirror{2250, 60, 1050, 240};
 inline constexpr std::array<std::string_view, 3> kLampNames{"Num Lock", "Caps Lock", "Scroll Lock"};
+
+// How a mirrored lamp looks, the same in light and dark themes: a lit lamp is green, a dark one
+// grey, and one that the keyboard can't show only outlined, dashed. Colours are 0xRRGGBB.
+struct LampLook {
+  bool filled;
+  std::uint32_t fill, edge, letter;
+};
+constexpr LampLook lampLook(bool driven, bool lit) {
+  if (!driven) return {false, 0, 0x909090, 0x909090};
+  return lit ? LampLook{true, 0x7bed4f, 0x2d8a1f, 0x000000}
+             : LampLook{true, 0x454c56, 0x202328, 0xd0d0d0};
+}
+
+// Where lamp `index` stands in a mirror of `width` x `height` pixels: a circle in its third.
+struct Circle {
+  int left, top, side;
+};
+constexpr Circle lampCircle(std::size_t index, int width, int height) {
+  const int third = width / 3, side = (height < third ? height : third) - 1;
+  return {third * static_cast<int>(index) + (third - side) / 2, (height - side) / 2, side};
+}
 
 // The slider's range: its position is the running light's step in ms, and never 0.
 inline constexpr int kSliderMin = 1;

@@ -88,13 +88,11 @@ LampMirror::LampMirror(const Form1& form, QWidget* parent) : QWidget(parent), fo
 }
 
 QRectF LampMirror::lamp(std::size_t index) const {
-  const qreal third = width() / 3.0, side = std::min<qreal>(height(), third) - 1;
-  return {third * static_cast<qreal>(index) + (third - side) / 2, (height() - side) / 2, side,
-          side};
+  const Circle circle = lampCircle(index, width(), height());
+  return {static_cast<qreal>(circle.left), static_cast<qreal>(circle.top),
+          static_cast<qreal>(circle.side), static_cast<qreal>(circle.side)};
 }
 
-// The same colours in light and dark themes: a lit lamp is green, a dark one grey, and one that
-// this keyboard can't show is only outlined.
 QPixmap LampMirror::draw() const {
   QPixmap picture(size() * devicePixelRatioF());
   picture.setDevicePixelRatio(devicePixelRatioF());
@@ -105,13 +103,11 @@ QPixmap LampMirror::draw() const {
   letters.setBold(true);
   painter.setFont(letters);
   for (std::size_t i = 0; i < kLampNames.size(); ++i) {
-    const bool driven = form_.LampsDriven[i], lit = driven && form_.LampsShown[i];
-    painter.setPen(driven ? QPen(lit ? QColor(0x2d, 0x8a, 0x1f) : QColor(0x20, 0x23, 0x28))
-                          : QPen(QColor(0x90, 0x90, 0x90), 1, Qt::DashLine));
-    painter.setBrush(!driven ? QBrush(Qt::NoBrush)
-                             : QBrush(lit ? QColor(0x7b, 0xed, 0x4f) : QColor(0x45, 0x4c, 0x56)));
+    const LampLook look = lampLook(form_.LampsDriven[i], form_.LampsShown[i]);
+    painter.setPen(QPen(QColor::fromRgb(look.edge), 1, look.filled ? Qt::SolidLine : Qt::DashLine));
+    painter.setBrush(look.filled ? QBrush(QColor::fromRgb(look.fill)) : QBrush(Qt::NoBrush));
     painter.drawEllipse(lamp(i));
-    painter.setPen(!driven ? QColor(0x90, 0x90, 0x90) : lit ? Qt::black : QColor(0xd0, 0xd0, 0xd0));
+    painter.setPen(QColor::fromRgb(look.letter));
     painter.drawText(lamp(i), Qt::AlignCenter, QString(kLampNames[i].front()));
   }
   return picture;

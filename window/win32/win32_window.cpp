@@ -27,6 +27,17 @@ int commandId(ControlId id) {
   return kFirstControlId + static_cast<int>(id);
 }
 
+COLORREF colorRef(std::uint32_t rgb) {
+  return RGB((rgb >> 16) & 0xff, (rgb >> 8) & 0xff, rgb & 0xff);
+}
+
+// A child at its twips for `dpi`: its edges rounded, so neighbours meet as the table has them.
+void placeAt(HWND child, int left, int top, int width, int height, int dpi) {
+  const int x = pixels(left, dpi), y = pixels(top, dpi);
+  SetWindowPos(child, nullptr, x, y, pixels(left + width, dpi) - x, pixels(top + height, dpi) - y,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Windows 10's per-monitor calls, where there are any: the exe still starts on Windows 7.
 template <typename Function>
 Function fromUser32(const char* name) {
@@ -197,14 +208,9 @@ void Win32Window::addControl(const ControlDescription& c) {
 // only where a caption would not fit its box otherwise.
 void Win32Window::layOut(int dpi) {
   dpi_ = dpi;
-  for (const ControlDescription& c : kControls) {
-    const int left = pixels(c.left, dpi), top = pixels(c.top, dpi);
-    SetWindowPos(control(c.id), nullptr, left, top, pixels(c.left + c.width, dpi) - left,
-                 pixels(c.top + c.height, dpi) - top, SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  const int left = pixels(kMirror.left, dpi), top = pixels(kMirror.top, dpi);
-  SetWindowPos(mirror_, nullptr, left, top, pixels(kMirror.left + kMirror.width, dpi) - left,
-               pixels(kMirror.top + kMirror.height, dpi) - top, SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const ControlDescription& c : kControls)
+    placeAt(control(c.id), c.left, c.top, c.width, c.height, dpi);
+  placeAt(mirror_, kMirror.left, kMirror.top, kMirror.width, kMirror.height, dpi);
   for (std::size_t i = 0; i < kLampNames.size(); ++i) {
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -236,10 +242,8 @@ void Win32Window::layOut(int dpi) {
 RECT Win32Window::lamp(std::size_t index) const {
   RECT area{};
   GetClientRect(mirror_, &area);
-  const int third = area.right / 3, side = std::min<int>(area.bottom, third) - 1;
-  const int left = third * static_cast<int>(index) + (third - side) / 2;
-  const int top = (area.bottom - side) / 2;
-  return {left, top, left + side, top + side};
+  const Circle circle = lampCircle(index, area.right, area.bottom);
+  return {circle.left, circle.top, circle.left + circle.side, circle.top + circle.side};
 }
 
 LRESULT CALLBACK Win32Window::mirrorProcedure(HWND mirror, UINT message, WPARAM w, LPARAM l) {
@@ -255,8 +259,6 @@ LRESULT CALLBACK Win32Window::mirrorProcedure(HWND mirror, UINT message, WPARAM 
   return DefWindowProcW(mirror, message, w, l);
 }
 
-// The same colours in light and dark themes: a lit lamp is green, a dark one grey, and one that
-// this keyboard can't show is only outlined.
 void Win32Window::paintMirror() {
   PAINTSTRUCT paint;
   const HDC dc = BeginPaint(mirror_, &paint);
@@ -266,25 +268,21 @@ void Win32Window::paintMirror() {
   const HGDIOBJ oldFont = SelectObject(dc, font_);
   SetBkMode(dc, TRANSPARENT);
   for (std::size_t i = 0; i < kLampNames.size(); ++i) {
-    const bool driven = form_.LampsDriven[i], lit = driven && form_.LampsShown[i];
-    const HPEN pen = CreatePen(driven ? PS_SOLID : PS_DOT, 1,
-                               !driven ? RGB(0x90, 0x90, 0x90)
-                               : lit   ? RGB(0x2d, 0x8a, 0x1f)
-                                       : RGB(0x20, 0x23, 0x28));
-    const HBRUSH brush = driven
-                             ? CreateSolidBrush(lit ? RGB(0x7b, 0xed, 0x4f) : RGB(0x45, 0x4c, 0x56))
-                             : static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    const LampLook look = lampLook(form_.LampsDriven[i], form_.LampsShown[i]);
+    const HPEN pen = CreatePen(look.filled ? PS_SOLID : PS_DOT, 1, colorRef(look.edge));
+    const HBRUSH brush = look.filled ? CreateSolidBrush(colorRef(look.fill))
+                                     : static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     const HGDIOBJ oldPen = SelectObject(dc, pen);
     const HGDIOBJ oldBrush = SelectObject(dc, brush);
     RECT place = lamp(i);
     Ellipse(dc, place.left, place.top, place.right, place.bottom);
-    SetTextColor(dc, !driven ? RGB(0x90, 0x90, 0x90) : lit ? RGB(0, 0, 0) : RGB(0xd0, 0xd0, 0xd0));
+    SetTextColor(dc, colorRef(look.letter));
     wchar_t letter[2] = {static_cast<wchar_t>(kLampNames[i].front()), L'\0'};
     DrawTextW(dc, letter, 1, &place, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
     DeleteObject(pen);
-    if (driven) DeleteObject(brush);
+    if (look.filled) DeleteObject(brush);
   }
   SelectObject(dc, oldFont);
   EndPaint(mirror_, &paint);
