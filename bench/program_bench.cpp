@@ -16,7 +16,7 @@
 #include <tuple>
 #include <vector>
 
-#include "x11_support.h"
+#include "x_server.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include "lamps/virtual_keyboard.h"
-#include "lamps/x11_keyboard.h"
+#include "virtual_keyboard.h"
+#include "lamps/x11/x11_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
-#include "x11_support.h"
+#include "x_server.h"
 
 namespace blinkolux {
 namespace {
@@ -19,7 +19,7 @@ double blockingWaits() {
   return static_cast<double>(usage.ru_nvcsw);
 }
 
-void runTicks(benchmark::State& state, KeyboardServices& keyboard,
+void runTicks(benchmark::State& state, Keyboard& keyboard,
               testing::XServerView* view = nullptr) {
   VirtualClock clock;
   Form1 form(keyboard, clock);
@@ -58,7 +58,7 @@ BENCHMARK(X11Tick)->ArgName("inverted")->Arg(0)->Arg(1);
 
 void VirtualTick(benchmark::State& state) {
   VirtualKeyboard keyboard;
-  runTicks(state, keyboard);
+  runTicks(state, keyboard.driver);
 }
 BENCHMARK(VirtualTick)->ArgName("inverted")->Arg(0)->Arg(1);
 

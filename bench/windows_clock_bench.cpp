@@ -9,7 +9,7 @@
 
 #include "window/clocks.h"
 #include "window/timer.h"
-#include "window/win32/win32_window.h"
+#include "window/win32/message_loop.h"
 
 namespace {
 

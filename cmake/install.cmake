@@ -1,37 +1,38 @@
+# SPDX-License-Identifier: MIT
 # Blinkolux as a desktop program on Linux: `cmake --install` and a Debian package (CPack).
 include(GNUInstallDirs)
 set(app_id io.github.blinkolux.Blinkolux)
-set(svg ${CMAKE_SOURCE_DIR}/data/blinkolux.svg)
+set(svg ${PROJECT_SOURCE_DIR}/data/blinkolux.svg)
 
 # Made at build time: the icon's PNG sizes, the man page and changelog compressed as Debian wants.
 set(made)
 foreach(size 16 24 32 48 64 128 256)
-  set(png ${CMAKE_BINARY_DIR}/icons/${size}/${app_id}.png)
+  set(png ${PROJECT_BINARY_DIR}/icons/${size}/${app_id}.png)
   add_custom_command(OUTPUT ${png}
                      COMMAND ${CMAKE_COMMAND} -E make_directory icons/${size}
-                     COMMAND rsvg-convert -w ${size} -h ${size} ${svg} -o ${png}
-                     DEPENDS ${svg} WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
+                     COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} ${svg} -o ${png}
+                     DEPENDS ${svg} WORKING_DIRECTORY ${PROJECT_BINARY_DIR} VERBATIM)
   install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
   list(APPEND made ${png})
 endforeach()
 foreach(file blinkolux.1 changelog)
-  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${file}.gz
-                     COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/data/${file}
-                             ${CMAKE_BINARY_DIR}/${file}.gz
-                     DEPENDS ${CMAKE_SOURCE_DIR}/data/${file} VERBATIM)
-  list(APPEND made ${CMAKE_BINARY_DIR}/${file}.gz)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${file}.gz
+                     COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" ${PROJECT_SOURCE_DIR}/data/${file}
+                             ${PROJECT_BINARY_DIR}/${file}.gz
+                     DEPENDS ${PROJECT_SOURCE_DIR}/data/${file} VERBATIM)
+  list(APPEND made ${PROJECT_BINARY_DIR}/${file}.gz)
 endforeach()
 add_custom_target(desktop_files ALL DEPENDS ${made})
-configure_file(data/${app_id}.metainfo.xml.in ${CMAKE_BINARY_DIR}/${app_id}.metainfo.xml @ONLY)
+configure_file(data/${app_id}.metainfo.xml.in ${PROJECT_BINARY_DIR}/${app_id}.metainfo.xml @ONLY)
 
 install(TARGETS blinkolux RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES data/${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${svg} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${app_id}.svg)
-install(FILES ${CMAKE_BINARY_DIR}/${app_id}.metainfo.xml
+install(FILES ${PROJECT_BINARY_DIR}/${app_id}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${CMAKE_BINARY_DIR}/blinkolux.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES data/copyright ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_BINARY_DIR}/blinkolux.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES data/copyright ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME blinkolux)

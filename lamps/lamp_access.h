@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "lamps/keyboard.h"
@@ -8,7 +9,7 @@ namespace blinkolux {
 // they read as off and are never set.
 class LampAccess {
  public:
-  explicit LampAccess(KeyboardServices& keyboard) : keyboard_(keyboard) {}
+  explicit LampAccess(Keyboard& keyboard) : keyboard_(keyboard) {}
 
   bool GetLockState(int key);
   // Changes the lock only when it differs from the state read just now.
@@ -25,9 +26,7 @@ class LampAccess {
   const Lamps& seen() const { return seen_; }
 
  private:
-  KeyboardServices& keyboard_;
-  KeyboardState state_{};
-  std::uint32_t platformId_ = 0;
+  Keyboard& keyboard_;
   bool writing_ = true;
   Lamps seen_{};
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lamps/keyboard.h"
+#include "lamps/lamps.h"
 
 namespace blinkolux {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "lamps/keyboard.h"
+#include "lamps/lamps.h"
 
 namespace blinkolux {
 

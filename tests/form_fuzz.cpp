@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "lamps/virtual_keyboard.h"
+#include "virtual_keyboard.h"
 #include "user_actions.h"
 #include "window/clocks.h"
 #include "window/form.h"
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   VirtualClock clock;
   VirtualKeyboard keyboard(data[0] % 4, &clock);  // no platform, the 95 family, NT, other
-  Form1 form(keyboard, clock);
+  Form1 form(keyboard.driver, clock);
   std::size_t at = 1;
   const auto next = [&] { return at < size ? data[at++] : std::uint8_t{0}; };
   form.Rnd = [&] { return static_cast<float>(next()) / 256; };

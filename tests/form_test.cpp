@@ -10,7 +10,7 @@ TEST(FormLifecycle, ClosingRightAfterOpeningLeavesTheLampsAsTheyWere) {
   VirtualKeyboard keyboard(kWindowsNtFamily, &clock);
   keyboard.setLock(kCapsLock, true);
   keyboard.hold(kNumLock, true);  // held, not locked: saved as off
-  Form1 form(keyboard, clock);
+  Form1 form(keyboard.driver, clock);
   form.Form_Load();
   form.Form_Unload();
   EXPECT_EQ(keyboard.lamps(), (Lamps{false, true, false}));
@@ -21,7 +21,7 @@ TEST(FormLifecycle, LampsChangedWhileRunningAreStillRestoredToTheStatesFoundAtLo
   VirtualClock clock;
   VirtualKeyboard keyboard(kWindowsNtFamily, &clock);
   keyboard.setLock(kScrollLock, true);
-  Form1 form(keyboard, clock);
+  Form1 form(keyboard.driver, clock);
   form.Form_Load();
   clock.advanceTo(form.timers, 250);
   keyboard.setLock(kCapsLock, true);

@@ -33,7 +33,7 @@ class GuiTest : public ::testing::Test {
 
   VirtualClock clock;
   VirtualKeyboard keyboard{kWindowsNtFamily, &clock};
-  Form1 form{keyboard, clock};
+  Form1 form{keyboard.driver, clock};
   QtWindow window{form};
 };
 
@@ -63,8 +63,8 @@ TEST_F(GuiTest, TheLampMirrorPaintsEveryChangeAtOnceAndNothingElse) {
   EXPECT_EQ(mirror->focusPolicy(), Qt::NoFocus);
   std::vector<MirrorPaint> paints;
   Paints watch([&] {
-    EXPECT_EQ(form.LampsShown, keyboard.lamps());
-    paints.push_back({clock.now(), pattern(form.LampsShown)});
+    EXPECT_EQ(form.lampsShown, keyboard.lamps());
+    paints.push_back({clock.now(), pattern(form.lampsShown)});
   });
   mirror->installEventFilter(&watch);
   clock.advanceTo(form.timers, kMirrorClick);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "lamps/lamp_access.h"
-#include "lamps/virtual_keyboard.h"
+#include "virtual_keyboard.h"
 
 namespace blinkolux {
 namespace {
@@ -10,7 +10,7 @@ using KeyEvent = VirtualKeyboard::KeyEvent;
 
 TEST(LampAccess, NtFamilyPressesAndReleasesOnlyALampThatDiffers) {
   VirtualKeyboard keyboard(kWindowsNtFamily);
-  LampAccess lamps(keyboard);
+  LampAccess lamps(keyboard.driver);
   keyboard.setLock(kCapsLock, true);
 
   lamps.SetLockStates({true, true, false});
@@ -31,7 +31,7 @@ TEST(LampAccess, NtFamilyPressesAndReleasesOnlyALampThatDiffers) {
 
 TEST(LampAccess, Windows95FamilyWritesBackTheStateJustReadWithOneByteChanged) {
   VirtualKeyboard keyboard(kWindows95Family);
-  LampAccess lamps(keyboard);
+  LampAccess lamps(keyboard.driver);
   keyboard.hold('A', true);
   keyboard.setLock(kNumLock, true);
 
@@ -53,7 +53,7 @@ TEST(LampAccess, Windows95FamilyWritesBackTheStateJustReadWithOneByteChanged) {
 
 TEST(LampAccess, OtherPlatformsReadButNeverWrite) {
   VirtualKeyboard keyboard(3);
-  LampAccess lamps(keyboard);
+  LampAccess lamps(keyboard.driver);
   keyboard.setLock(kCapsLock, true);
   EXPECT_EQ(lamps.GetLockStates(), (Lamps{false, true, false}));
   lamps.SetLockStates({true, false, true});
@@ -64,7 +64,7 @@ TEST(LampAccess, OtherPlatformsReadButNeverWrite) {
 
 TEST(LampAccess, EveryReadAsksForThePlatformAnew) {
   VirtualKeyboard keyboard;
-  LampAccess lamps(keyboard);
+  LampAccess lamps(keyboard.driver);
   lamps.GetLockStates();
   lamps.SetLockState(kNumLock, true);
   EXPECT_EQ(keyboard.versionQueries, 4);
@@ -75,7 +75,7 @@ TEST(LampAccess, EveryReadAsksForThePlatformAnew) {
 TEST(LampAccess, AHeldKeyReadsItsTrueLockState) {
   for (std::uint32_t platform : {kWindowsNtFamily, kWindows95Family}) {
     VirtualKeyboard keyboard(platform);
-    LampAccess lamps(keyboard);
+    LampAccess lamps(keyboard.driver);
     keyboard.hold(kCapsLock, true);
     keyboard.hold(kScrollLock, true);
     keyboard.setLock(kScrollLock, true);
@@ -92,7 +92,7 @@ TEST(LampAccess, AHeldKeyReadsItsTrueLockState) {
 TEST(LampAccess, KeysOtherThanTheThreeLocksAreRefused) {
   for (std::uint32_t platform : {kWindowsNtFamily, kWindows95Family}) {
     VirtualKeyboard keyboard(platform);
-    LampAccess lamps(keyboard);
+    LampAccess lamps(keyboard.driver);
     keyboard.setLock('A', true);
     for (int key : {int{'A'}, 0, 255, 256, -1, 1 << 20}) {
       EXPECT_FALSE(lamps.GetLockState(key));

@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "x11_support.h"
+#include "x_server.h"
 
 namespace blinkolux {
 namespace {

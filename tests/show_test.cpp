@@ -187,7 +187,7 @@ TEST(RandomEvents, DrawsOf16And15StartTheShowsAnd14ReversesTheRunningLight) {
         Case{0.0F, kRunningLight, false}, Case{0.9999999F, kRunningLight, false}}) {
     VirtualClock clock;
     VirtualKeyboard keyboard;
-    Form1 form(keyboard, clock);
+    Form1 form(keyboard.driver, clock);
     form.Form_Load();
     form.Rnd = [&] { return c.draw; };
     clock.advanceTo(form.timers, 1000);

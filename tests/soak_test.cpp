@@ -43,7 +43,7 @@ class Soak : public ::testing::Test {
     if (action == kUserActions) {
       // Closing now would leave the lamps as they were at load (the close itself ends the day).
       ASSERT_EQ(form.SavedLamps, (Lamps{false, true, false}));
-      LampAccess(keyboard).SetLockStates(form.SavedLamps);
+      LampAccess(keyboard.driver).SetLockStates(form.SavedLamps);
       return;
     }
     blinkolux::userAction(form, keyboard, action, argument);
@@ -94,7 +94,7 @@ class Soak : public ::testing::Test {
   std::mt19937 random{20261208};
   VirtualClock clock;
   VirtualKeyboard keyboard{kWindowsNtFamily, &clock};
-  Form1 form{keyboard, clock};
+  Form1 form{keyboard.driver, clock};
   bool randomClickedDuringShow = false;
   Millis showSince = 0;
 };

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "lamps/lamp_access.h"
-#include "lamps/win32_keyboard.h"
+#include "lamps/win32/win32_keyboard.h"
 
 namespace blinkolux {
 namespace {
@@ -18,11 +18,12 @@ Lamps toggledByUser32() {
 }
 
 TEST(Win32Keyboard, ReportsItsPlatformFamily) {
-  EXPECT_EQ(Win32Keyboard().platformId(), static_cast<std::uint32_t>(EXPECTED_PLATFORM));
+  EXPECT_EQ(User32().platformId(), static_cast<std::uint32_t>(EXPECTED_PLATFORM));
 }
 
 TEST(Win32Keyboard, SetsAndReadsEachLock) {
-  Win32Keyboard keyboard;
+  User32 user32;
+  Win32Keyboard keyboard(user32);
   LampAccess lamps(keyboard);
   const Lamps before = lamps.GetLockStates();
   for (const Lamps& wanted :
@@ -41,7 +42,8 @@ TEST(Win32Keyboard, ReadsTheCurrentStateWhileItsWindowIsInTheBackground) {
   if (EXPECTED_PLATFORM != kWindowsNtFamily) GTEST_SKIP() << "the 95 family writes its own state";
   const HWND window = CreateWindowExW(0, L"STATIC", L"background", WS_OVERLAPPED, 0, 0, 10, 10,
                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  Win32Keyboard keyboard;
+  User32 user32;
+  Win32Keyboard keyboard(user32);
   LampAccess lamps(keyboard);
   const bool caps = lamps.GetLockState(kCapsLock);
   for (int i = 0; i < 3; ++i) {

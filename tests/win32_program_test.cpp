@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "lamps/lamp_access.h"
-#include "lamps/win32_keyboard.h"
+#include "lamps/win32/win32_keyboard.h"
 #include "window/window_table.h"
 
 namespace blinkolux {
@@ -92,7 +92,8 @@ class Win32Program : public ::testing::Test {
     return text;
   }
 
-  Win32Keyboard keyboard;
+  User32 user32;
+  Win32Keyboard keyboard{user32};
   LampAccess lamps{keyboard};
   HANDLE output = nullptr;
   PROCESS_INFORMATION process{};

@@ -71,7 +71,7 @@ class Win32WindowTest : public ::testing::Test {
 
   VirtualClock clock;
   VirtualKeyboard keyboard{kWindowsNtFamily, &clock};
-  Form1 form{keyboard, clock};
+  Form1 form{keyboard.driver, clock};
   Win32Window window{form};
 };
 
@@ -191,8 +191,8 @@ TEST_F(Win32WindowTest, TheLampMirrorPaintsEveryChangeAtOnceAndNothingElse) {
   EXPECT_TRUE(EqualRect(&place, &band));
   std::vector<MirrorPaint> paints;
   std::function<void()> onPaint = [&] {
-    EXPECT_EQ(form.LampsShown, keyboard.lamps());
-    paints.push_back({clock.now(), pattern(form.LampsShown)});
+    EXPECT_EQ(form.lampsShown, keyboard.lamps());
+    paints.push_back({clock.now(), pattern(form.lampsShown)});
   };
   SetWindowSubclass(window.mirror(), watchPaints, 1, reinterpret_cast<DWORD_PTR>(&onPaint));
   clock.advanceTo(form.timers, kMirrorClick);

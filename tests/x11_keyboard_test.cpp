@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "lamps/lamp_access.h"
-#include "lamps/x11_keyboard.h"
-#include "x11_support.h"
+#include "lamps/x11/x11_keyboard.h"
+#include "x_server.h"
 
 namespace blinkolux {
 namespace {

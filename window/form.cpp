@@ -4,7 +4,7 @@
 
 namespace blinkolux {
 
-Form1::Form1(KeyboardServices& keyboard, Clock& clock)
+Form1::Form1(Keyboard& keyboard, Clock& clock)
     : timers(clock), keyboard_(keyboard), lamps_(keyboard) {
   timers.onSettle([this] { commit(); });
   // The speed poll acts as a 1 ms poll, but needs no wake-up while the slider and the running
@@ -30,9 +30,9 @@ void Form1::Form_Unload() {
 void Form1::commit() {
   keyboard_.commit();
   const Lamps driven = keyboard_.driven();
-  if (lamps_.seen() == LampsShown && driven == LampsDriven) return;
-  LampsShown = lamps_.seen();
-  LampsDriven = driven;
+  if (lamps_.seen() == lampsShown && driven == lampsDriven) return;
+  lampsShown = lamps_.seen();
+  lampsDriven = driven;
   if (onLampsShown) onLampsShown();
 }
 

@@ -20,7 +20,7 @@ struct ControlValue {
 // front-end builds the widgets from the window table and forwards their events.
 class Form1 {
  public:
-  Form1(KeyboardServices& keyboard, Clock& clock);
+  Form1(Keyboard& keyboard, Clock& clock);
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
@@ -60,8 +60,8 @@ class Form1 {
 
   // The lamp mirror: the lamps as lamp access last read or wrote them, and which of them the
   // keyboard drives. Told when a handler's writes leave for the keyboard, and only on a change.
-  Lamps LampsShown{};
-  Lamps LampsDriven{};
+  Lamps lampsShown{};
+  Lamps lampsDriven{};
   std::function<void()> onLampsShown;
 
  private:
@@ -76,7 +76,7 @@ class Form1 {
   void endShow(Timer& show);
   void commit();  // the lamp writes leave, and the mirror follows
 
-  KeyboardServices& keyboard_;
+  Keyboard& keyboard_;
   LampAccess lamps_;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <array>
@@ -5,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "lamps/lamps.h"
 #include "window/timer.h"
 
 namespace blinkolux {
@@ -50,7 +52,6 @@ struct Band {
   int left, top, width, height;  // twips
 };
 inline constexpr Band kMirror{2250, 60, 1050, 240};
-inline constexpr std::array<std::string_view, 3> kLampNames{"Num Lock", "Caps Lock", "Scroll Lock"};
 
 // How a mirrored lamp looks, the same in light and dark themes: a lit lamp is green, a dark one
 // grey, and one that the keyboard can't show only outlined, dashed. Colours are 0xRRGGBB.

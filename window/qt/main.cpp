@@ -1,11 +1,7 @@
-#include <fcntl.h>
-#include <unistd.h>
-
+// SPDX-License-Identifier: MIT
 #include <QApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
-#include <array>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -13,41 +9,88 @@
 #include <string>
 #include <string_view>
 
-#include "lamps/display_claim.h"
-#include "lamps/kernel_keyboard.h"
+#include "lamps/kernel/kernel_keyboard.h"
 #include "lamps/lamp_access.h"
-#include "lamps/x11_keyboard.h"
+#include "lamps/x11/x11_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
+#include "window/qt/display_claim.h"
+#include "window/qt/display_loss.h"
+#include "window/qt/keyboard_choice.h"
 #include "window/qt/qt_window.h"
+#include "window/qt/signal_pipe.h"
 
 namespace {
 
 using namespace blinkolux;
 
-// Signals close the window through the event loop, where the lamps can be put back safely: the
-// handler itself only writes a byte to this pipe.
-std::array<int, 2> signalPipe{-1, -1};
+// The kernel's lamps outlive the X server. Should it go away, Qt's xcb plugin calls exit(1)
+// itself, and exit() destroys none of main's locals: so they are owned here, with static storage,
+// and put back when exit() destroys their owner.
+struct KernelLamps {
+  KernelLamps() = default;
+  KernelLamps(const KernelLamps&) = delete;
+  KernelLamps& operator=(const KernelLamps&) = delete;
+  ~KernelLamps() { putBack(); }
+  // The triggers too, and what the user set meanwhile; once.
+  void putBack() {
+    if (keyboard) keyboard->putBack();
+    keyboard.reset();
+  }
+  std::unique_ptr<KernelKeyboard> keyboard;
+} kernelLamps;
 
-void onSignal(int /*signal*/) {
-  const char byte = 1;
-  (void)!write(signalPipe[1], &byte, 1);
+void setQtEnvironment() {
+  // The window lives on the X display, where the one copy is claimed, in Wayland sessions too.
+  setenv("QT_QPA_PLATFORM", "xcb", 0);
+  // The lamp mirror repaints a few hundred pixels a step: sent as shared memory, each would cost
+  // two more wake-ups a step waiting for the server to be done with it.
+  setenv("QT_XCB_NO_MITSHM", "1", 0);
 }
 
-// The kernel's lamps outlive the X server: should it go away (Qt and we then exit), they are put
-// back on the way out.
-KernelKeyboard* kernelLamps = nullptr;
-
-void putKernelLampsBack() {
-  if (kernelLamps != nullptr) kernelLamps->putBack();
-  kernelLamps = nullptr;
+// The X server's keyboard where its lock states reach the lamps, else the kernel's.
+Keyboard& openKeyboard(DisplayClaim& claim, std::unique_ptr<X11Keyboard>& x11) {
+  if (kernelLampsWanted(claim.display())) {
+    kernelLamps.keyboard = std::make_unique<KernelKeyboard>();
+    return *kernelLamps.keyboard;
+  }
+  x11 = std::make_unique<X11Keyboard>();
+  return *x11;
 }
 
-bool waylandSession() {
-  const char* display = std::getenv("WAYLAND_DISPLAY");
-  const char* type = std::getenv("XDG_SESSION_TYPE");
-  return (display != nullptr && *display != '\0') ||
-         (type != nullptr && std::string_view(type) == "wayland");
+// The last copy died without putting the lamps back: do it for it.
+void putBackLeftBehind(DisplayClaim& claim, std::string_view kind, Keyboard& keyboard) {
+  const auto left = claim.leftBehind(kind);
+  if (!left) return;
+  if (kernelLamps.keyboard) {
+    kernelLamps.keyboard->putBack(*left);
+  } else if (const auto lamps = parsePattern(*left)) {
+    LampAccess(keyboard).SetLockStates(*lamps);
+    keyboard.commit();
+  }
+}
+
+// The window, until it closes; every way out closes it, which puts the lamps back.
+int run(QApplication& app, DisplayClaim& claim, Keyboard& keyboard, std::string_view kind,
+        SignalPipe& signalPipe) {
+  SteadyClock clock;
+  Form1 form(keyboard, clock);
+  QtWindow window(form);
+  form.Form_Load();
+  KernelKeyboard* kernel = kernelLamps.keyboard.get();
+  claim.keep(kind, kernel != nullptr ? kernel->record() : pattern(form.SavedLamps));
+  if (kernel != nullptr) kernel->onRecordChanged = [&] { claim.keep(kind, kernel->record()); };
+  window.show();
+  // A Wayland window's id means nothing on the X display.
+  if (QGuiApplication::platformName() == "xcb") claim.setMainWindow(window.winId());
+
+  QSocketNotifier signalNotifier(signalPipe.readEnd(), QSocketNotifier::Read);
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &window, [&] {
+    signalPipe.drain();
+    window.close();
+  });
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &QWidget::close);
+  return QApplication::exec();
 }
 
 }  // namespace
@@ -57,73 +100,28 @@ int main(int argc, char** argv) {
     std::fputs("usage: blinkolux (it takes no arguments)\n", stderr);
     return 2;
   }
-  // The window lives on the X display, where the one copy is claimed, in Wayland sessions too.
-  setenv("QT_QPA_PLATFORM", "xcb", 0);
-  // The lamp mirror repaints a few hundred pixels a step: sent as shared memory, each would cost
-  // two more wake-ups a step waiting for the server to be done with it.
-  setenv("QT_XCB_NO_MITSHM", "1", 0);
-
-  // The display first: without it there is nothing to show and no lamp to touch. Then the
-  // keyboard: the X server's where its lock states reach the lamps, else the kernel's.
+  setQtEnvironment();
+  exitWhenTheDisplayIsLost();
+  // The display first: without it there is nothing to show and no lamp to touch.
   std::unique_ptr<DisplayClaim> claim;
   std::unique_ptr<X11Keyboard> x11;
-  std::unique_ptr<KernelKeyboard> kernel;
+  Keyboard* keyboard = nullptr;
+  std::unique_ptr<SignalPipe> signalPipe;
   try {
     claim = std::make_unique<DisplayClaim>();
     if (!claim->claim()) return 0;  // the running copy has been raised
-    if (waylandSession() || claim->isXWayland())
-      kernel = std::make_unique<KernelKeyboard>();
-    else
-      x11 = std::make_unique<X11Keyboard>();
+    keyboard = &openKeyboard(*claim, x11);
+    signalPipe = std::make_unique<SignalPipe>();
   } catch (const std::runtime_error& error) {
     std::fprintf(stderr, "blinkolux: %s\n", error.what());
     return 1;
   }
-  KeyboardServices& keyboard = kernel ? static_cast<KeyboardServices&>(*kernel) : *x11;
-  const std::string_view kind = kernel ? "kernel" : "x11";  // as the display's record names it
-
-  // The last copy died without putting the lamps back: do it for it.
-  if (const auto left = claim->leftBehind(kind)) {
-    if (kernel) {
-      kernel->putBack(*left);
-    } else if (const auto lamps = parsePattern(*left)) {
-      LampAccess(keyboard).SetLockStates(*lamps);
-      keyboard.commit();
-    }
-  }
-  kernelLamps = kernel.get();
-  std::atexit(putKernelLampsBack);
-
-  if (pipe2(signalPipe.data(), O_CLOEXEC | O_NONBLOCK) != 0) return 1;
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-    sigaction(signal, &action, nullptr);
+  const std::string_view kind = x11 ? "x11" : "kernel";  // as the display's record names it
+  putBackLeftBehind(*claim, kind, *keyboard);
 
   QApplication app(argc, argv);
-  SteadyClock clock;
-  Form1 form(keyboard, clock);
-  QtWindow window(form);
-  form.Form_Load();
-  claim->keep(kind, kernel ? kernel->record() : pattern(form.SavedLamps));
-  if (kernel) kernel->onRecordChanged = [&] { claim->keep(kind, kernel->record()); };
-  window.show();
-  // A Wayland window's id means nothing on the X display.
-  if (QGuiApplication::platformName() == "xcb") claim->setMainWindow(window.winId());
-
-  // Every way out closes the window, which puts the lamps back.
-  QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &window, [&window] {
-    std::array<char, 16> bytes{};
-    while (read(signalPipe[0], bytes.data(), bytes.size()) > 0) {
-    }
-    window.close();
-  });
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &QWidget::close);
-  const int status = QApplication::exec();
-  putKernelLampsBack();  // the triggers too, and what the user set meanwhile
+  const int status = run(app, *claim, *keyboard, kind, *signalPipe);
+  kernelLamps.putBack();
   claim->forget();
   return status;
 }

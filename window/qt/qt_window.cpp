@@ -103,7 +103,7 @@ QPixmap LampMirror::draw() const {
   letters.setBold(true);
   painter.setFont(letters);
   for (std::size_t i = 0; i < kLampNames.size(); ++i) {
-    const LampLook look = lampLook(form_.LampsDriven[i], form_.LampsShown[i]);
+    const LampLook look = lampLook(form_.lampsDriven[i], form_.lampsShown[i]);
     painter.setPen(QPen(QColor::fromRgb(look.edge), 1, look.filled ? Qt::SolidLine : Qt::DashLine));
     painter.setBrush(look.filled ? QBrush(QColor::fromRgb(look.fill)) : QBrush(Qt::NoBrush));
     painter.drawEllipse(lamp(i));
@@ -116,7 +116,7 @@ QPixmap LampMirror::draw() const {
 void LampMirror::paintEvent(QPaintEvent* /*event*/) {
   unsigned state = 0;
   for (std::size_t i = 0; i < kLampNames.size(); ++i)
-    state |= (form_.LampsShown[i] ? 1U : 0U) << i | (form_.LampsDriven[i] ? 8U : 0U) << i;
+    state |= (form_.lampsShown[i] ? 1U : 0U) << i | (form_.lampsDriven[i] ? 8U : 0U) << i;
   auto picture = pictures_.find(state);
   if (picture == pictures_.end()) picture = pictures_.emplace(state, draw()).first;
   QPainter(this).drawPixmap(0, 0, picture->second);
@@ -127,7 +127,7 @@ bool LampMirror::event(QEvent* event) {
   const auto* help = static_cast<QHelpEvent*>(event);
   const auto index = static_cast<std::size_t>(std::clamp(help->pos().x() * 3 / width(), 0, 2));
   QString tip = toQString(kLampNames[index]);
-  if (!form_.LampsDriven[index]) tip += QStringLiteral(" (this keyboard can't show it)");
+  if (!form_.lampsDriven[index]) tip += QStringLiteral(" (this keyboard can't show it)");
   QToolTip::showText(help->globalPos(), tip, this);
   return true;
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "lamps/win32_keyboard.h"
+#include "lamps/win32/win32_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
 #include "window/win32/win32_window.h"
@@ -31,7 +31,8 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
     }
     return 0;
   }
-  Win32Keyboard keyboard;
+  User32 user32;
+  Win32Keyboard keyboard(user32);
   SteadyClock clock;
   Form1 form(keyboard, clock);
   Win32Window window(form);

@@ -1,18 +1,16 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 
 #include "window/form.h"
+#include "window/win32/gdi.h"
+#include "window/win32/lamp_mirror.h"
 
 namespace blinkolux {
-
-// Handles the messages waiting now (with dialog keys for `dialog`) and runs the timers that are
-// due, without blocking. False once WM_QUIT came, with its exit code in `exitCode`.
-bool pumpMessages(TimerSet& timers, HWND dialog, int& exitCode);
-// Waits for messages or the timers' next deadline, at 1 ms resolution, until WM_QUIT.
-int runMessageLoop(TimerSet& timers, HWND dialog);
 
 // The Win32 front-end of Form1: the window built from the window table at the window's DPI, its
 // events forwarded to the form, and a message loop that wakes the form's timers at their earliest
@@ -26,7 +24,7 @@ class Win32Window {
 
   HWND handle() const { return window_; }
   HWND control(ControlId id) const;
-  HWND mirror() const { return mirror_; }
+  HWND mirror() const { return mirror_->handle(); }
   int dpi() const { return dpi_; }
 
   // Called once the lamps have gone back, while the window still exists.
@@ -40,10 +38,11 @@ class Win32Window {
 
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
-  static LRESULT CALLBACK mirrorProcedure(HWND mirror, UINT message, WPARAM w, LPARAM l);
-  void paintMirror();
-  RECT lamp(std::size_t index) const;
   LRESULT handle(UINT message, WPARAM w, LPARAM l);
+  bool deferredWhileBusy(UINT message, WPARAM w, LPARAM l);
+  void onCommand(WPARAM w);
+  void onActivate(WPARAM w);
+  void onDpiChanged(WPARAM w, LPARAM l);
   bool busy() const { return clicking_ || form_.timers.running(); }
   void addControl(const ControlDescription& c);
   void layOut(int dpi);
@@ -51,9 +50,8 @@ class Win32Window {
 
   Form1& form_;
   HWND window_ = nullptr;
-  HWND mirror_ = nullptr;
-  HWND tips_ = nullptr;  // the lamps' full names
-  HFONT font_ = nullptr;
+  std::unique_ptr<LampMirror> mirror_;
+  GdiObject<HFONT> font_;
   HWND focus_ = nullptr;  // kept while another window is active
   int dpi_ = 96;
   bool clicking_ = false;

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "lamps/virtual_keyboard.h"
+#include "virtual_keyboard.h"
 #include "window/form.h"
 
 namespace blinkolux {

@@ -1,4 +1,4 @@
-#include "lamps/led_restore.h"
+#include "lamps/kernel/led_record.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "x11_support.h"
+#include "x_server.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>

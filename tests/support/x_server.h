@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "lamps/keyboard.h"
+#include "lamps/lamps.h"
 
 using Display = struct _XDisplay;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "lamps/virtual_keyboard.h"
+#include "virtual_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
 
@@ -16,22 +17,18 @@ namespace blinkolux {
 
 // A platform that lets something in while a handler reads the lamps, as Windows lets in the
 // messages that other threads and programs send while a handler looks at its queue.
-class Interrupting final : public KeyboardServices {
+class Interrupting final : public Keyboard {
  public:
-  explicit Interrupting(VirtualKeyboard& keyboard) : keyboard_(keyboard) {}
-  std::uint32_t platformId() override { return keyboard_.platformId(); }
-  void readState(KeyboardState& state) override {
+  explicit Interrupting(Keyboard& keyboard) : keyboard_(keyboard) {}
+  bool read(Lamp lamp) override {
     if (auto interrupt = std::exchange(onRead, nullptr)) interrupt();
-    keyboard_.readState(state);
+    return keyboard_.read(lamp);
   }
-  void writeState(const KeyboardState& state) override { keyboard_.writeState(state); }
-  void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) override {
-    keyboard_.keyEvent(key, scanCode, flags);
-  }
+  void write(Lamp lamp, bool on) override { keyboard_.write(lamp, on); }
   std::function<void()> onRead;  // once, at the next read
 
  private:
-  VirtualKeyboard& keyboard_;
+  Keyboard& keyboard_;
 };
 
 // A form on such a platform, with Caps Lock lit before it loads.
@@ -39,7 +36,7 @@ struct InterruptedForm {
   InterruptedForm() { keyboard.setLock(kCapsLock, true); }
   VirtualClock clock;
   VirtualKeyboard keyboard{kWindowsNtFamily, &clock};
-  Interrupting platform{keyboard};
+  Interrupting platform{keyboard.driver};
   Form1 form{platform, clock};
 };
 
@@ -95,7 +92,7 @@ class FormTest : public ::testing::Test {
 
   VirtualClock clock;
   VirtualKeyboard keyboard{kWindowsNtFamily, &clock};
-  Form1 form{keyboard, clock};
+  Form1 form{keyboard.driver, clock};
 };
 
 }  // namespace blinkolux

@@ -1,16 +1,18 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <array>
 #include <optional>
 
 #include "lamps/keyboard.h"
+#include "lamps/x11/x11_display.h"
 
-using Display = struct _XDisplay;
+struct _XkbDesc;
 
 namespace blinkolux {
 
-// The keyboard services on an X server with XKB. Reports the NT family: a key press toggles a
-// lock. No key event reaches any program, and the keymap is never changed:
+// The lamps of an X server's keyboard, through XKB. No key event reaches any program, and the
+// keymap is never changed:
 // - Caps Lock, and Num and Scroll Lock where the keymap binds their keys to a modifier, are locked
 //   through that modifier;
 // - otherwise Scroll Lock is the keymap's "Scroll Lock" indicator, which a client may set;
@@ -20,29 +22,24 @@ namespace blinkolux {
 // Reads cost no round trip: the state is the one the server last reported in the XKB events it
 // sends this connection, with the writes it has not reported yet laid over. Writes are held back
 // until commit(), so that a step reaches the server as one lock request and one indicator request.
-class X11Keyboard final : public KeyboardServices {
+class X11Keyboard final : public Keyboard {
  public:
   // Throws std::runtime_error with a one-line reason when there is no display or no XKB.
   explicit X11Keyboard(const char* displayName = nullptr);
-  ~X11Keyboard() override;
-  X11Keyboard(const X11Keyboard&) = delete;
-  X11Keyboard& operator=(const X11Keyboard&) = delete;
 
-  std::uint32_t platformId() override { return kWindowsNtFamily; }
-  void readState(KeyboardState& state) override;
-  void writeState(const KeyboardState& state) override;
-  void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) override;
+  bool read(Lamp lamp) override;
+  void write(Lamp lamp, bool on) override;
   void refresh() override;
   void commit() override;
   Lamps driven() override;
 
  private:
   enum class Way { Unreachable, Lock, Indicator };
-  struct Lamp {
-    Lamp(int vk, unsigned long sym, const char* lampName) : key(vk), keysym(sym), name(lampName) {}
-    int key;               // virtual-key code
+  // How one lamp is reached, and what we wrote to it.
+  struct Route {
+    Route(Lamp l, unsigned long sym) : lamp(l), keysym(sym) {}
+    Lamp lamp;
     unsigned long keysym;  // its lock key
-    const char* name;      // and its indicator
     Way way = Way::Unreachable;
     unsigned mask = 0;           // Lock: the modifiers its key is bound to
     unsigned indicator = 0;      // Indicator: its bit in the indicator state
@@ -52,16 +49,17 @@ class X11Keyboard final : public KeyboardServices {
     bool named = false;          // said that it can't be driven
   };
 
-  void findLamps();
+  void findRoutes();
+  const char* findWay(Route& route, _XkbDesc* keymap);  // why it can't be reached, or nullptr
+  void releaseMoved(const std::array<Route, 3>& before);
   void fetchState();
   void takeEvents();
-  static void want(Lamp& lamp, bool on);
-  bool shows(const Lamp& lamp) const;
+  bool shows(const Route& route) const;
 
-  Display* display_;
+  DisplayConnection display_;
   int xkbEventBase_ = 0;
   unsigned long scrollIndicator_ = 0;  // the atom "Scroll Lock"
-  std::array<Lamp, 3> lamps_;
+  std::array<Route, 3> routes_;
   bool eventsTaken_ = false;                            // since the handler began
   unsigned locked_ = 0;                                 // the locked modifiers as last reported
   unsigned indicators_ = 0;                             // the indicator state as last reported

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-using Display = struct _XDisplay;
+#include "lamps/x11/x11_display.h"
 
 namespace blinkolux {
 
@@ -19,25 +20,23 @@ class DisplayClaim {
  public:
   // Throws std::runtime_error with a one-line reason when there is no display.
   explicit DisplayClaim(const char* displayName = nullptr);
-  ~DisplayClaim();
-  DisplayClaim(const DisplayClaim&) = delete;
-  DisplayClaim& operator=(const DisplayClaim&) = delete;
 
   // False when another copy holds the display; that copy's window is then raised.
   bool claim();
   // The window that a later copy raises.
   void setMainWindow(unsigned long window);
 
-  // A Wayland session's X server, whose lock states never reach the keyboard.
-  bool isXWayland();
-
   // What a copy that died had found on a keyboard of this kind; call after claim().
   std::optional<std::string> leftBehind(std::string_view kind);
   void keep(std::string_view kind, std::string_view lamps);
   void forget();  // the lamps are back
 
+  Display* display() const { return display_.get(); }
+
  private:
-  Display* display_;
+  void raise(unsigned long holder);
+
+  DisplayConnection display_;
   unsigned long window_ = 0;  // holds the selection
   unsigned long saved_;       // the _BLINKOLUX_SAVED atom
 };

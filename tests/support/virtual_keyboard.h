@@ -1,15 +1,17 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <vector>
 
-#include "lamps/keyboard.h"
+#include "lamps/win32/win32_keyboard.h"
 #include "window/timer.h"
 
 namespace blinkolux {
 
-// An in-process keyboard that behaves as Windows does: a key press toggles its lock, a held key
-// has bit 7 set, and on the 95 family a written state sets the locks. It records every call.
-class VirtualKeyboard final : public KeyboardServices {
+// An in-process keyboard that behaves as Windows' keyboard calls do: a key press toggles its lock,
+// a held key has bit 7 set, and on the 95 family a written state sets the locks. It records every
+// call. `driver` is the Windows keyboard over it, which the form's tests drive.
+class VirtualKeyboard final : public WindowsKeyboardCalls {
  public:
   struct KeyEvent {
     Millis at;
@@ -21,6 +23,8 @@ class VirtualKeyboard final : public KeyboardServices {
   explicit VirtualKeyboard(std::uint32_t platformId = kWindowsNtFamily,
                            const Clock* clock = nullptr)
       : platformId_(platformId), clock_(clock) {}
+  VirtualKeyboard(const VirtualKeyboard&) = delete;
+  VirtualKeyboard& operator=(const VirtualKeyboard&) = delete;
 
   std::uint32_t platformId() override {
     ++versionQueries;
@@ -32,7 +36,7 @@ class VirtualKeyboard final : public KeyboardServices {
     state_ = state;
   }
   void keyEvent(std::uint8_t key, std::uint8_t scanCode, std::uint32_t flags) override {
-    events.push_back({clock_ ? clock_->now() : 0, key, scanCode, flags});
+    events.push_back({clock_ != nullptr ? clock_->now() : 0, key, scanCode, flags});
     const bool down = (flags & kKeyUp) == 0;
     if (down) state_[key] ^= 1;
     hold(key, down);
@@ -53,6 +57,7 @@ class VirtualKeyboard final : public KeyboardServices {
   int versionQueries = 0;
   std::vector<KeyEvent> events;
   std::vector<KeyboardState> writes;
+  Win32Keyboard driver{*this};
 
  private:
   std::uint32_t platformId_;

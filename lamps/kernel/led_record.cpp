@@ -1,4 +1,5 @@
-#include "lamps/led_restore.h"
+// SPDX-License-Identifier: MIT
+#include "lamps/kernel/led_record.h"
 
 #include <algorithm>
 #include <cctype>

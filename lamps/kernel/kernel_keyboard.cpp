@@ -1,0 +1,323 @@
+// SPDX-License-Identifier: MIT
+#include "lamps/kernel/kernel_keyboard.h"
+
+#include <systemd/sd-bus.h>
+#include <systemd/sd-device.h>
+#include <systemd/sd-event.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "lamps/kernel/led_files.h"
+#include "lamps/kernel/logind_session.h"
+
+namespace blinkolux {
+
+namespace {
+
+constexpr std::array<std::string_view, 3> kSuffixes{"::numlock", "::capslock", "::scrolllock"};
+
+std::string seatOf(sd_device* device) {
+  const char* seat = nullptr;
+  sd_device* parent = nullptr;
+  if (sd_device_get_property_value(device, "ID_SEAT", &seat) < 0 &&
+      sd_device_get_parent(device, &parent) >= 0)
+    sd_device_get_property_value(parent, "ID_SEAT", &seat);
+  return seat != nullptr && *seat != '\0' ? seat : "seat0";
+}
+
+std::runtime_error failure(const std::string& what, int error) {
+  return std::runtime_error(what + ": " + std::strerror(-error));
+}
+
+}  // namespace
+
+struct KernelKeyboardEvents {
+  static int onDevice(sd_device_monitor* monitor, sd_device* device, void* self);
+  static int onAnswer(sd_bus_message* answer, void* led, sd_bus_error* error);
+};
+
+KernelKeyboard::KernelKeyboard() : session_(std::make_unique<LogindSession>()) {
+  sd_event* event = nullptr;
+  if (const int error = sd_event_new(&event); error < 0)
+    throw failure("cannot watch the keyboard lamps", error);
+  event_.reset(event);
+  findSeat();
+  findLeds();
+  // Keyboards plugged in or removed, and the session leaving the foreground, are taken before
+  // each handler's first read: they wake nothing of their own.
+  watchPlugging();
+  if (session_->found()) {
+    session_->attach(event_.get(), [this] { followSession(session_->active()); });
+    followSession(session_->active());
+  }
+}
+
+KernelKeyboard::~KernelKeyboard() = default;
+
+// logind's word, else XDG_SEAT, else seat0.
+void KernelKeyboard::findSeat() {
+  const char* seat = std::getenv("XDG_SEAT");
+  if (session_->found()) seat = session_->seat().c_str();
+  if (seat != nullptr && *seat != '\0') seat_ = seat;
+}
+
+void KernelKeyboard::findLeds() {
+  sd_device_enumerator* enumerator = nullptr;
+  if (const int error = sd_device_enumerator_new(&enumerator); error < 0)
+    throw failure("cannot list the keyboard lamps", error);
+  const SdOwner<sd_device_enumerator> owned(enumerator);
+  sd_device_enumerator_add_match_subsystem(enumerator, "leds", 1);
+  for (sd_device* device = sd_device_enumerator_get_device_first(enumerator); device != nullptr;
+       device = sd_device_enumerator_get_device_next(enumerator))
+    addLed(device);
+
+  if (leds_.empty())
+    throw std::runtime_error("no keyboard lamps found on " + seat_ +
+                             " (/sys/class/leds/input*::*lock)");
+  if (session_->found()) return;
+  for (const auto& led : leds_)
+    if (!led->writable)
+      throw std::runtime_error(
+          "may not set the keyboard lamps: that needs a local session in the foreground "
+          "(systemd-logind), or write access to " +
+          led->syspath + "/brightness");
+}
+
+void KernelKeyboard::watchPlugging() {
+  sd_device_monitor* monitor = nullptr;
+  int error = sd_device_monitor_new(&monitor);
+  monitor_.reset(monitor);
+  if (error >= 0) error = sd_device_monitor_filter_add_match_subsystem_devtype(monitor, "leds", nullptr);
+  if (error >= 0) error = sd_device_monitor_attach_event(monitor, event_.get());
+  if (error >= 0) error = sd_device_monitor_start(monitor, KernelKeyboardEvents::onDevice, this);
+  if (error < 0)
+    std::fprintf(stderr, "blinkolux: keyboards plugged in from now on will not light: %s\n",
+                 std::strerror(-error));
+}
+
+KernelKeyboard::Led* KernelKeyboard::addLed(sd_device* device) {
+  const char* name = nullptr;
+  const char* syspath = nullptr;
+  if (sd_device_get_sysname(device, &name) < 0 || sd_device_get_syspath(device, &syspath) < 0)
+    return nullptr;
+  const std::string_view sysname = name;
+  if (!sysname.starts_with("input") || seatOf(device) != seat_) return nullptr;
+  for (Lamp lamp : kLamps) {
+    if (!sysname.ends_with(kSuffixes[index(lamp)])) continue;
+    removeLed(syspath);  // an "add" for one we have: take it anew
+    auto led = std::make_unique<Led>();
+    led->syspath = syspath;
+    led->lamp = lamp;
+    led->keyboard = this;
+    led->writable = sysfs::canWrite(led->syspath + "/brightness");
+    led->saved = {std::string(sysname), sysfs::lit(led->syspath),
+                  sysfs::activeTrigger(sysfs::readFile(led->syspath + "/trigger").value_or(""))};
+    leds_.push_back(std::move(led));
+    return leds_.back().get();
+  }
+  return nullptr;
+}
+
+void KernelKeyboard::removeLed(std::string_view syspath) {
+  std::erase_if(leds_, [&](const std::unique_ptr<Led>& led) { return led->syspath == syspath; });
+}
+
+int KernelKeyboardEvents::onDevice(sd_device_monitor* /*monitor*/, sd_device* device, void* self) {
+  auto& keyboard = *static_cast<KernelKeyboard*>(self);
+  sd_device_action_t action = _SD_DEVICE_ACTION_INVALID;
+  const char* syspath = nullptr;
+  sd_device_get_action(device, &action);
+  if (sd_device_get_syspath(device, &syspath) < 0) return 0;
+  if (action == SD_DEVICE_REMOVE) {
+    keyboard.removeLed(syspath);
+  } else if (KernelKeyboard::Led* led = action == SD_DEVICE_ADD ? keyboard.addLed(device) : nullptr;
+             led != nullptr && keyboard.active_) {
+    keyboard.setLed(*led, keyboard.wanted_[index(led->lamp)]);  // shows what the others show
+  }
+  return 0;
+}
+
+KernelKeyboard::Led* KernelKeyboard::find(const std::string& name) {
+  for (const auto& led : leds_)
+    if (led->saved.name == name) return led.get();
+  return nullptr;
+}
+
+void KernelKeyboard::warnOnce(bool& warned, const std::string& message) {
+  if (!warned) std::fprintf(stderr, "blinkolux: %s\n", message.c_str());
+  warned = true;
+}
+
+bool KernelKeyboard::read(Lamp lamp) {
+  if (!stateTaken_) takeState();
+  stateTaken_ = true;
+  return shown_[index(lamp)];
+}
+
+// What happened since the last handler, and the lamps as the kernel shows them now.
+void KernelKeyboard::takeState() {
+  while (sd_event_run(event_.get(), 0) > 0) {
+  }
+  Lamps now{};
+  bool changedByUser = false;
+  for (Lamp lamp : kLamps) {
+    const std::size_t i = index(lamp);
+    const Led* first = nullptr;
+    bool pending = false;
+    for (const auto& led : leds_) {
+      if (led->lamp != lamp) continue;
+      if (first == nullptr) first = led.get();
+      pending = pending || led->request != nullptr || led->next;
+    }
+    if (first == nullptr) continue;
+    // Our own request on its way shows as done, as it will be.
+    now[i] = pending ? wanted_[i] : sysfs::lit(first->syspath);
+    if (pending) continue;
+    // The user pressed a lock key, and the compositor rewrote all lamps: those are to be restored.
+    changedByUser = changedByUser || (active_ && known_[i] && *known_[i] != now[i]);
+    known_[i] = now[i];
+  }
+  if (changedByUser) {
+    for (const auto& led : leds_)
+      led->saved.brightness = now[index(led->lamp)];
+    if (onRecordChanged) onRecordChanged();
+  }
+  shown_ = now;
+}
+
+void KernelKeyboard::write(Lamp lamp, bool on) {
+  shown_[index(lamp)] = wanted_[index(lamp)] = on;
+  if (!active_) return;  // written when the session comes back to the foreground
+  for (const auto& led : leds_)
+    if (led->lamp == lamp) setLed(*led, on);
+}
+
+void KernelKeyboard::setLed(Led& led, bool on) {
+  if (!led.writable) {
+    requestBrightness(led, on);
+    return;
+  }
+  sysfs::writeFile(led.syspath + "/brightness", on ? "1" : "0");
+  if (sysfs::lit(led.syspath) == on) {
+    known_[index(led.lamp)] = on;
+    notSticking_ = 0;
+  } else if (++notSticking_ >= 3) {
+    warnOnce(warnedNotSticking_,
+             "the keyboard lamps do not keep what is written to them (has another program "
+             "grabbed the keyboard?)");
+  }
+}
+
+// One request on its way per LED; a newer value waits behind it, replacing an older one.
+void KernelKeyboard::requestBrightness(Led& led, bool on) {
+  if (led.request != nullptr) {
+    led.next = on;
+    return;
+  }
+  led.requested = on;
+  led.request = session_->requestBrightness(led.saved.name, on, KernelKeyboardEvents::onAnswer, &led);
+}
+
+int KernelKeyboardEvents::onAnswer(sd_bus_message* answer, void* ledPointer, sd_bus_error* /*error*/) {
+  auto& led = *static_cast<KernelKeyboard::Led*>(ledPointer);
+  KernelKeyboard& keyboard = *led.keyboard;
+  led.request.reset();
+  const sd_bus_error* error = sd_bus_message_get_error(answer);
+  if (error == nullptr) {
+    keyboard.known_[index(led.lamp)] = led.requested;
+  } else {
+    // logind gives one error for "not in the foreground" and "not your seat": ask which.
+    const bool active = keyboard.session_->active();
+    if (active)
+      KernelKeyboard::warnOnce(keyboard.warnedRefused_,
+               std::string("logind refused to set the keyboard lamps: ") +
+                   (error->message != nullptr ? error->message : error->name));
+    keyboard.followSession(active);
+  }
+  if (led.next) {
+    const bool next = *led.next;
+    led.next.reset();
+    if (keyboard.active_) keyboard.requestBrightness(led, next);
+  }
+  return 0;
+}
+
+// Writes wait while the session is in the background; back in front, the lamps are set anew.
+void KernelKeyboard::followSession(bool active) {
+  if (active == active_) return;
+  active_ = active;
+  if (!active) {
+    warnOnce(warnedInactive_, "this session is not in the foreground: the lamps wait until it is");
+    return;
+  }
+  known_.fill(std::nullopt);
+  for (const auto& led : leds_)
+    setLed(*led, wanted_[index(led->lamp)]);
+}
+
+// A lamp that no keyboard on the seat has can't be shown.
+Lamps KernelKeyboard::driven() {
+  Lamps driven{};
+  for (const auto& led : leds_)
+    driven[index(led->lamp)] = true;
+  return driven;
+}
+
+std::string KernelKeyboard::record() const {
+  std::vector<SavedLed> saved;
+  for (const auto& led : leds_)
+    saved.push_back(led->saved);
+  return blinkolux::record(saved);
+}
+
+void KernelKeyboard::putBack(std::string_view text) {
+  std::vector<SavedLed> leds;
+  for (SavedLed& saved : parseRecord(text)) {
+    Led* led = find(saved.name);
+    if (led == nullptr) continue;  // only LEDs that are here now
+    led->saved = saved;
+    leds.push_back(saved);
+  }
+  blinkolux::putBack(*this, leds);
+  known_.fill(std::nullopt);
+}
+
+void KernelKeyboard::putBack() {
+  for (int i = 0; i < 20; ++i) {  // logind's answers still to come, for up to 2 s
+    bool waiting = false;
+    for (const auto& led : leds_) {
+      led->next.reset();
+      waiting = waiting || led->request != nullptr;
+    }
+    if (!waiting) break;
+    sd_event_run(event_.get(), 100'000);
+  }
+  std::vector<SavedLed> saved;
+  for (const auto& led : leds_)
+    saved.push_back(led->saved);
+  blinkolux::putBack(*this, saved);
+}
+
+bool KernelKeyboard::brightness(const std::string& name) {
+  const Led* led = find(name);
+  return led != nullptr && sysfs::lit(led->syspath);
+}
+
+void KernelKeyboard::setBrightness(const std::string& name, bool on) {
+  Led* led = find(name);
+  if (led == nullptr) return;
+  if (led->writable)
+    sysfs::writeFile(led->syspath + "/brightness", on ? "1" : "0");
+  else if (active_)
+    session_->setBrightness(led->saved.name, on);
+}
+
+bool KernelKeyboard::setTrigger(const std::string& name, const std::string& trigger) {
+  const Led* led = find(name);
+  return led != nullptr && sysfs::writeFile(led->syspath + "/trigger", trigger);
+}
+
+}  // namespace blinkolux
