@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Blinkolux run as a user runs it (clicks by position, keys on the slider) against a plain
 // reference in the same run: CPU, wake-ups, step timing as the X server saw it, lock changes per
 // lamp change, start-up time and peak memory. Prints a table and writes it as JSON.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plain reference the program is measured against: a minimal Qt window whose one timer
 // toggles Caps Lock through XKB at each expiry, remembering the state rather than reading it.
 #include <QApplication>

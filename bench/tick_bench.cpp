@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 // What one running-light tick costs: waits for the X server (round trips), the requests the server
 // saw, and CPU; on the X server and on the virtual keyboard.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include "virtual_keyboard.h"
 #include "lamps/x11/x11_keyboard.h"
+#include "virtual_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
 #include "x_server.h"
@@ -19,8 +20,7 @@ double blockingWaits() {
   return static_cast<double>(usage.ru_nvcsw);
 }
 
-void runTicks(benchmark::State& state, Keyboard& keyboard,
-              testing::XServerView* view = nullptr) {
+void runTicks(benchmark::State& state, Keyboard& keyboard, testing::XServerView* view = nullptr) {
   VirtualClock clock;
   Form1 form(keyboard, clock);
   form.Form_Load();

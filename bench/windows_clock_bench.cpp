@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How closely the Windows message loop keeps the timer facility's schedule: one timer at 100 ms
 // and one at 20 ms, each for 10 s, on the real clock. Prints one JSON object per interval.
 #include <windows.h>

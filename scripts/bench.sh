@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, and runs the benchmarks on an X server of their own: the cost
 # of one running-light tick, the real program against a plain reference (about 4 minutes; the
 # table also goes to build/bench/program_bench.json), and the Windows clock under Wine.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the cross compiler if missing and builds build-windows/blinkolux.exe.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs those of the named Debian packages that are missing (as root, or through sudo).
 set -euo pipefail
 missing=()

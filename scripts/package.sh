@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds Blinkolux in build/ (as the other scripts do) and makes its
 # Debian package there with CPack. The package's path is the last line printed.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds Blinkolux and starts it on the desktop's X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."

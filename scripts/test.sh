@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, and runs every test: the Linux build against an X server of
 # its own (started here and stopped at the end, so the desktop's lamps are never touched), the unit
 # tests under sanitizers, a bounded fuzzing run, and the Windows build under Wine.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced: a Wine prefix of our own under build-windows/, made on first use, so the user's ~/.wine
 # is never touched. $1 is its display driver: null (no display at all) or x11.
 export WINEPREFIX="$PWD/build-windows/wine-$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

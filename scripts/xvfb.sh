@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced: starts an X server of our own on a free display, exports DISPLAY, stops it on exit.
 # -noreset: Xvfb would reset its keyboard state whenever its last client leaves.
 display_file=$(mktemp)

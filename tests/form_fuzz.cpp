@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 // Drives the form with arbitrary event sequences on virtual time, under AddressSanitizer and
 // UndefinedBehaviorSanitizer: every byte picks an event, the next one is its argument.
 #include <cstddef>
 #include <cstdint>
 
-#include "virtual_keyboard.h"
 #include "user_actions.h"
+#include "virtual_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lamps/kernel/led_record.h"
 
 #include <gtest/gtest.h>

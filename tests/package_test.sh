@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Debian package, built from build/: its contents, lintian (no errors), the desktop entry and
 # the AppStream metadata validated. Where installing harms nobody (CI=true, and no blinkolux
 # package installed), it is also installed, run on the test X server ($DISPLAY), and purged.

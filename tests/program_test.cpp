@@ -1,13 +1,17 @@
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <thread>
 
+#include "show_scripts.h"
+#include "window/window_table.h"
 #include "x_server.h"
 
 namespace blinkolux {
@@ -16,7 +20,10 @@ namespace {
 using testing::Child;
 using testing::keymapDump;
 using testing::output;
+using testing::showChanges;
 using testing::Step;
+using testing::waitFor;
+using testing::XServer;
 using testing::XServerView;
 
 const std::string kProgram = BLINKOLUX_EXE;
@@ -47,11 +54,8 @@ class RunningProgram : public ::testing::Test {
   void start() {
     window = 0;
     child = std::make_unique<Child>(std::vector<std::string>{kProgram});
-    for (int i = 0; i < 300 && window == 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      window = view.findWindow("Blinkolux");
-    }
-    ASSERT_NE(window, 0U) << child->standardError();
+    ASSERT_TRUE(waitFor([&] { return (window = view.findWindow("Blinkolux")) != 0; }, 3000))
+        << child->standardError();
   }
   void TearDown() override { view.lockCapsAndNum(false, false); }
 
@@ -66,14 +70,14 @@ class RunningProgram : public ::testing::Test {
     EXPECT_EQ(view.rootProperty(kSaved), "");
   }
 
-  void click(const std::string& caption) {
-    for (const auto& c : kCaptions) {
-      if (c.first == caption) {
-        ASSERT_EQ(output("xdotool mousemove --window " + std::to_string(window) + " " + c.second +
-                         " click 1 && echo ok"),
-                  "ok\n");
-      }
-    }
+  // A click at the middle of the control, where the window table places it.
+  void click(ControlId id) {
+    const ControlDescription& c = control(id);
+    const std::string centre = std::to_string(pixels(c.left + c.width / 2)) + " " +
+                               std::to_string(pixels(c.top + c.height / 2));
+    ASSERT_EQ(output("xdotool mousemove --window " + std::to_string(window) + " " + centre +
+                     " click 1 && echo ok"),
+              "ok\n");
   }
 
   std::vector<Step> watchSteps(int ms) {
@@ -81,11 +85,23 @@ class RunningProgram : public ::testing::Test {
     return steps(view.watch(ms), before);
   }
   // The steps from a click on a button on, the click's own lamp changes included.
-  std::vector<Step> clickAndWatch(const std::string& caption, int ms) {
+  std::vector<Step> clickAndWatch(ControlId id, int ms) {
     const Lamps before = view.indicators();
     view.discardChanges();
-    click(caption);
+    click(id);
     return steps(view.watch(ms), before);
+  }
+  // Watches the steps until `seen` holds for those seen so far; whether it did within `ms`.
+  bool watchUntil(const std::function<bool(const std::vector<Step>&)>& seen, int ms) {
+    const Lamps before = view.indicators();
+    std::vector<XServerView::Change> changes;
+    return waitFor(
+        [&] {
+          for (const auto& change : view.watch(10))
+            changes.push_back(change);
+          return seen(steps(changes, before));
+        },
+        ms);
   }
 
   XServerView view;
@@ -93,10 +109,17 @@ class RunningProgram : public ::testing::Test {
   Lamps lampsBefore{};
   std::unique_ptr<Child> child;
   unsigned long window = 0;
-  // The centres of the controls, in pixels.
-  const std::vector<std::pair<std::string, std::string>> kCaptions{
-      {"Random events", "272 12"}, {"Light show 1", "356 36"}, {"Light show 2", "432 36"}};
 };
+
+bool endsWith(const std::vector<Step>& steps, const std::vector<std::string>& changes) {
+  if (steps.size() < changes.size()) return false;
+  for (std::size_t i = 0; i < changes.size(); ++i)
+    if (steps[steps.size() - changes.size() + i].lamps != changes[i]) return false;
+  return true;
+}
+bool shows(const std::vector<Step>& steps, const std::string& lamps) {
+  return std::any_of(steps.begin(), steps.end(), [&](const Step& s) { return s.lamps == lamps; });
+}
 
 TEST_F(RunningProgram, RunsNumScrollCapsAStepEvery100MsAndPutsTheLampsBackWhenClosed) {
   const auto steps = watchSteps(1000);
@@ -117,13 +140,11 @@ TEST_F(RunningProgram, RunsNumScrollCapsAStepEvery100MsAndPutsTheLampsBackWhenCl
 }
 
 TEST_F(RunningProgram, PlaysTheShowsFromTheirButtonsAndRestoresTheLampsClosedDuringOne) {
-  click("Random events");
-  const auto steps = clickAndWatch("Light show 1", 7000);
+  click(ControlId::Check1);  // no random events
+  const auto steps = clickAndWatch(ControlId::Command2, 7000);
   // Show 1, its repeated steps merged, as the lamps show it: 5600 ms from its first step to its
   // end step, then after the 500 ms pause the running light's first tick at 100 ms.
-  const std::vector<std::string> show1{"NCS", "N.S", ".C.", "N.S", "...", ".C.",
-                                       "N.S", "...", ".C.", "N.S", "...", "NCS",
-                                       "...", "NCS", "...", "NCS", "..."};
+  const auto show1 = showChanges(testing::kShow1Script);
   std::size_t first = 0;
   while (first < steps.size() && steps[first].lamps != "NCS")
     ++first;
@@ -136,7 +157,7 @@ TEST_F(RunningProgram, PlaysTheShowsFromTheirButtonsAndRestoresTheLampsClosedDur
   EXPECT_NEAR(static_cast<double>(back.time - end.time), 600.0, 80.0);
   EXPECT_EQ(std::count(back.lamps.begin(), back.lamps.end(), '.'), 2) << back.lamps;
 
-  const auto show2 = clickAndWatch("Light show 2", 1100);
+  const auto show2 = clickAndWatch(ControlId::Command3, 1100);
   // A later show starts at step 1: from the lamps going dark at the click, Caps alone, then all
   // (from step 0 Num and Scroll would come first). The running light never lights all three.
   std::size_t all = 0;
@@ -162,14 +183,15 @@ TEST_F(RunningProgram, TheLampMirrorShowsEachPatternOneWay) {
       std::this_thread::sleep_for(std::chrono::milliseconds(30));
       const std::string lamps = pattern(view.indicators());
       if (pattern(changes.back().lamps) != lamps) continue;  // changed again meanwhile
-      const std::size_t picture = view.pixels(window, 150, 4, 70, 16);
+      const std::size_t picture = view.pixels(window, pixels(kMirror.left), pixels(kMirror.top),
+                                              pixels(kMirror.width), pixels(kMirror.height));
       const auto [known, added] = pictures.emplace(lamps, picture);
       EXPECT_EQ(known->second, picture) << lamps;
       if (added) distinct.insert(picture);
     }
   };
   watch(700);
-  click("Light show 1");
+  click(ControlId::Command2);
   watch(3000);
   EXPECT_GE(pictures.size(), 5U);
   EXPECT_EQ(distinct.size(), pictures.size());
@@ -187,18 +209,31 @@ TEST_F(RunningProgram, ASecondCopyLeavesTheFirstAloneAndExits0) {
 // Each of these signals ends the program as a closed window does, whatever it is doing.
 enum class Moment { RunningLight, Show, Pause };
 
-class Signalled : public RunningProgram,
+class AtAMoment : public RunningProgram {
+ protected:
+  // The running light's first step; show 1's first; or its end step, whose pause follows.
+  void reach(Moment moment) {
+    if (moment != Moment::RunningLight) {
+      click(ControlId::Check1);  // no random events
+      click(ControlId::Command2);
+    }
+    const auto show1 = showChanges(testing::kShow1Script);
+    ASSERT_TRUE(watchUntil(
+        [&](const std::vector<Step>& steps) {
+          return moment == Moment::RunningLight ? !steps.empty()
+                 : moment == Moment::Show       ? shows(steps, "NCS")
+                                                : endsWith(steps, show1);
+        },
+        10000));
+  }
+};
+
+class Signalled : public AtAMoment,
                   public ::testing::WithParamInterface<std::tuple<int, Moment>> {};
 
 TEST_P(Signalled, PutsTheLampsAndTheKeymapBack) {
   const auto [signal, moment] = GetParam();
-  if (moment != Moment::RunningLight) {
-    click("Random events");
-    click("Light show 1");  // the first show: its end step comes 6000 ms after the click
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(moment == Moment::RunningLight ? 300
-                                                        : moment == Moment::Show       ? 1000
-                                                                                       : 6200));
+  reach(moment);
   kill(child->pid(), signal);
   expectEndedWithTheLampsBack();
 }
@@ -209,11 +244,10 @@ INSTANTIATE_TEST_SUITE_P(EverySignalAtEveryMoment, Signalled,
                                                               Moment::Pause)));
 
 // After a kill -9 the lamps stay as the display left them; the next start puts them back.
-class Killed : public RunningProgram, public ::testing::WithParamInterface<Moment> {};
+class Killed : public AtAMoment, public ::testing::WithParamInterface<Moment> {};
 
 TEST_P(Killed, TheNextStartPutsTheLampsBackFirst) {
-  if (GetParam() == Moment::Show) click("Light show 1");
-  std::this_thread::sleep_for(std::chrono::milliseconds(GetParam() == Moment::Show ? 1000 : 300));
+  reach(GetParam());
   EXPECT_EQ(view.rootProperty(kSaved), "x11 " + pattern(lampsBefore));
   kill(child->pid(), SIGKILL);
   ASSERT_EQ(child->wait(3000), 128 + SIGKILL);
@@ -226,34 +260,37 @@ INSTANTIATE_TEST_SUITE_P(DuringTheRunningLightAndAShow, Killed,
 
 // A window manager that learns the lock modifiers when it starts still takes its shortcuts.
 TEST(Program, UnderOpenboxAltF4ClosesItWhileTheScrollLampIsLit) {
-  const std::string display = ":4713";
-  Child server({"/usr/bin/Xvfb", display, "-noreset", "-nolisten", "tcp"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  Child openbox({"/usr/bin/openbox"}, {"DISPLAY=" + display});
-  XServerView view(display.c_str());
+  const XServer server;
+  Child openbox({"/usr/bin/openbox"}, {server.variable()});
+  XServerView view(server.display().c_str());
+  // A window mapped before openbox is ready is managed, but never focused.
+  ASSERT_TRUE(waitFor([&] { return view.windowManagerRuns(); }, 20000));
   const Lamps before = view.indicators();
-  Child child({kProgram}, {"DISPLAY=" + display});
-  const std::string xdotool = "DISPLAY=" + display + " xdotool ";
-  ASSERT_NE(output(xdotool + "search --sync --name '^Blinkolux$'"), "");
+  Child child({kProgram}, {server.variable()});
+  const std::string xdotool = server.variable() + " xdotool ";
+  // Managed and focused, so that openbox has its key bindings and Alt+F4 reaches this window.
+  ASSERT_TRUE(waitFor([&] { return view.activated("Blinkolux"); }, 20000)) << child.standardError();
   output(xdotool + "key End");  // the slider has the focus: a step a second
-  bool scrollLit = false;
-  for (int i = 0; i < 100 && !scrollLit; ++i) {
-    const auto changes = view.watch(30);
-    scrollLit = !changes.empty() && pattern(changes.back().lamps) == "..S";
-  }
-  ASSERT_TRUE(scrollLit);
+  ASSERT_TRUE(waitFor(
+      [&] {
+        const auto changes = view.watch(10);
+        return !changes.empty() && pattern(changes.back().lamps) == "..S";
+      },
+      5000));
   output(xdotool + "key alt+F4");
   EXPECT_EQ(child.wait(3000), 0) << child.standardError();
   EXPECT_EQ(view.indicators(), before);
 }
 
 TEST(Program, ExitsWith1AndSaysSoWhenTheXServerGoesAway) {
-  Child server({"/usr/bin/Xvfb", ":4712", "-noreset", "-nolisten", "tcp"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  Child child({kProgram}, {"DISPLAY=:4712"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  ASSERT_EQ(child.wait(0), -1) << child.standardError();
-  kill(server.pid(), SIGKILL);
+  XServer server;
+  Child child({kProgram}, {server.variable()});
+  {
+    XServerView view(server.display().c_str());
+    ASSERT_TRUE(waitFor([&] { return view.findWindow("Blinkolux") != 0; }, 3000))
+        << child.standardError();
+  }
+  server.kill();
   EXPECT_EQ(child.wait(2000), 1);
   std::string message = child.standardError();
   message.erase(0, message.rfind('\n', message.size() - 2) + 1);  // its last line

@@ -1,38 +1,22 @@
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include <array>
-#include <iterator>
-#include <sstream>
 #include <vector>
 
 #include "form_fixture.h"
+#include "show_scripts.h"
 
 namespace blinkolux {
 namespace {
 
 const std::string kRunningLight = "Timer1 Timer2 MrRandom";
 
-// The shows as a user reads them off the lamps, one pattern a step.
 std::vector<std::string> show1() {
-  std::istringstream in("NCS N.S .C. N.S ... .C. N.S ... .C. N.S ... ... NCS ... NCS ... NCS ...");
-  return {std::istream_iterator<std::string>(in), {}};
+  return testing::showSteps(testing::kShow1Script);
 }
 std::vector<std::string> show2() {
-  const std::array<std::string, 4> opening{"N.S", ".C.", "NCS", "..."};
-  std::vector<std::string> steps;
-  for (int k = 0; k <= 50; ++k) {
-    if (k <= 10)
-      steps.emplace_back(opening[k % 4]);
-    else if (k == 11)
-      steps.emplace_back("N..");
-    else if (k <= 23)
-      steps.emplace_back(k % 2 == 0 ? "..S" : "N..");
-    else if (k <= 49)
-      steps.emplace_back(k % 2 == 0 ? "..." : "NCS");
-    else
-      steps.emplace_back("...");
-  }
-  return steps;
+  return testing::showSteps(testing::kShow2Script);
 }
 
 class ShowTest : public FormTest {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/form.h"
 
 #include "patterns/running_light.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/timer.h"
 
 #include <algorithm>

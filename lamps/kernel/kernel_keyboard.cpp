@@ -90,7 +90,8 @@ void KernelKeyboard::watchPlugging() {
   sd_device_monitor* monitor = nullptr;
   int error = sd_device_monitor_new(&monitor);
   monitor_.reset(monitor);
-  if (error >= 0) error = sd_device_monitor_filter_add_match_subsystem_devtype(monitor, "leds", nullptr);
+  if (error >= 0)
+    error = sd_device_monitor_filter_add_match_subsystem_devtype(monitor, "leds", nullptr);
   if (error >= 0) error = sd_device_monitor_attach_event(monitor, event_.get());
   if (error >= 0) error = sd_device_monitor_start(monitor, KernelKeyboardEvents::onDevice, this);
   if (error < 0)
@@ -218,10 +219,12 @@ void KernelKeyboard::requestBrightness(Led& led, bool on) {
     return;
   }
   led.requested = on;
-  led.request = session_->requestBrightness(led.saved.name, on, KernelKeyboardEvents::onAnswer, &led);
+  led.request =
+      session_->requestBrightness(led.saved.name, on, KernelKeyboardEvents::onAnswer, &led);
 }
 
-int KernelKeyboardEvents::onAnswer(sd_bus_message* answer, void* ledPointer, sd_bus_error* /*error*/) {
+int KernelKeyboardEvents::onAnswer(sd_bus_message* answer, void* ledPointer,
+                                   sd_bus_error* /*error*/) {
   auto& led = *static_cast<KernelKeyboard::Led*>(ledPointer);
   KernelKeyboard& keyboard = *led.keyboard;
   led.request.reset();
@@ -233,8 +236,8 @@ int KernelKeyboardEvents::onAnswer(sd_bus_message* answer, void* ledPointer, sd_
     const bool active = keyboard.session_->active();
     if (active)
       KernelKeyboard::warnOnce(keyboard.warnedRefused_,
-               std::string("logind refused to set the keyboard lamps: ") +
-                   (error->message != nullptr ? error->message : error->name));
+                               std::string("logind refused to set the keyboard lamps: ") +
+                                   (error->message != nullptr ? error->message : error->name));
     keyboard.followSession(active);
   }
   if (led.next) {
@@ -264,60 +267,6 @@ Lamps KernelKeyboard::driven() {
   for (const auto& led : leds_)
     driven[index(led->lamp)] = true;
   return driven;
-}
-
-std::string KernelKeyboard::record() const {
-  std::vector<SavedLed> saved;
-  for (const auto& led : leds_)
-    saved.push_back(led->saved);
-  return blinkolux::record(saved);
-}
-
-void KernelKeyboard::putBack(std::string_view text) {
-  std::vector<SavedLed> leds;
-  for (SavedLed& saved : parseRecord(text)) {
-    Led* led = find(saved.name);
-    if (led == nullptr) continue;  // only LEDs that are here now
-    led->saved = saved;
-    leds.push_back(saved);
-  }
-  blinkolux::putBack(*this, leds);
-  known_.fill(std::nullopt);
-}
-
-void KernelKeyboard::putBack() {
-  for (int i = 0; i < 20; ++i) {  // logind's answers still to come, for up to 2 s
-    bool waiting = false;
-    for (const auto& led : leds_) {
-      led->next.reset();
-      waiting = waiting || led->request != nullptr;
-    }
-    if (!waiting) break;
-    sd_event_run(event_.get(), 100'000);
-  }
-  std::vector<SavedLed> saved;
-  for (const auto& led : leds_)
-    saved.push_back(led->saved);
-  blinkolux::putBack(*this, saved);
-}
-
-bool KernelKeyboard::brightness(const std::string& name) {
-  const Led* led = find(name);
-  return led != nullptr && sysfs::lit(led->syspath);
-}
-
-void KernelKeyboard::setBrightness(const std::string& name, bool on) {
-  Led* led = find(name);
-  if (led == nullptr) return;
-  if (led->writable)
-    sysfs::writeFile(led->syspath + "/brightness", on ? "1" : "0");
-  else if (active_)
-    session_->setBrightness(led->saved.name, on);
-}
-
-bool KernelKeyboard::setTrigger(const std::string& name, const std::string& trigger) {
-  const Led* led = find(name);
-  return led != nullptr && sysfs::writeFile(led->syspath + "/trigger", trigger);
 }
 
 }  // namespace blinkolux

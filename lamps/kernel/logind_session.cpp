@@ -43,9 +43,8 @@ void LogindSession::attach(sd_event* event, std::function<void()> onChanged) {
   // Signals name the session by its real path, not by "auto".
   char* id = nullptr;
   char* path = nullptr;
-  const int got =
-      sd_bus_get_property_string(bus_.get(), kLogind, kSession, kSessionInterface, "Id", nullptr,
-                                 &id);
+  const int got = sd_bus_get_property_string(bus_.get(), kLogind, kSession, kSessionInterface, "Id",
+                                             nullptr, &id);
   const CString ownedId(id);
   if (got >= 0 && sd_bus_path_encode("/org/freedesktop/login1/session", id, &path) >= 0) {
     const CString ownedPath(path);
@@ -77,9 +76,8 @@ SdOwner<sd_bus_slot> LogindSession::requestBrightness(const std::string& led, bo
                                                       sd_bus_message_handler_t answered,
                                                       void* userdata) {
   sd_bus_slot* slot = nullptr;
-  sd_bus_call_method_async(bus_.get(), &slot, kLogind, kSession, kSessionInterface,
-                           "SetBrightness", answered, userdata, "ssu", "leds", led.c_str(),
-                           on ? 1U : 0U);
+  sd_bus_call_method_async(bus_.get(), &slot, kLogind, kSession, kSessionInterface, "SetBrightness",
+                           answered, userdata, "ssu", "leds", led.c_str(), on ? 1U : 0U);
   return SdOwner<sd_bus_slot>(slot);
 }
 

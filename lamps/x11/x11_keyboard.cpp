@@ -30,7 +30,8 @@ unsigned keycodeOf(XkbDescPtr xkb, KeySym keysym) {
 
 X11Keyboard::X11Keyboard(const char* name)
     : display_(openDisplay(name)),
-      routes_{{{Lamp::Num, XK_Num_Lock}, {Lamp::Caps, XK_Caps_Lock}, {Lamp::Scroll, XK_Scroll_Lock}}} {
+      routes_{
+          {{Lamp::Num, XK_Num_Lock}, {Lamp::Caps, XK_Caps_Lock}, {Lamp::Scroll, XK_Scroll_Lock}}} {
   Display* display = display_.get();
   XkbQueryExtension(display, nullptr, &xkbEventBase_, nullptr, nullptr, nullptr);
   constexpr unsigned kKeymapEvents =

@@ -50,7 +50,7 @@ class X11Keyboard final : public Keyboard {
   };
 
   void findRoutes();
-  const char* findWay(Route& route, _XkbDesc* keymap);  // why it can't be reached, or nullptr
+  const char* findWay(Route& route, _XkbDesc* xkb);  // why it can't be reached, or nullptr
   void releaseMoved(const std::array<Route, 3>& before);
   void fetchState();
   void takeEvents();

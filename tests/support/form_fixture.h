@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "show_scripts.h"
 #include "virtual_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
@@ -52,9 +53,7 @@ inline constexpr Millis kMirrorClick = 450;
 inline std::vector<MirrorPaint> mirrorTimeline() {
   std::vector<MirrorPaint> paints{
       {100, "N.."}, {200, "..S"}, {300, ".C."}, {400, "N.."}, {kMirrorClick, "..."}};
-  const std::array<const char*, 18> show1{"NCS", "N.S", ".C.", "N.S", "...", ".C.",
-                                          "N.S", "...", ".C.", "N.S", "...", "...",
-                                          "NCS", "...", "NCS", "...", "NCS", "..."};
+  const auto show1 = testing::showSteps(testing::kShow1Script);
   Millis at = kMirrorClick;
   for (std::size_t step = 0; step < show1.size(); ++step) {
     at += step <= 11 ? 400 : 200;

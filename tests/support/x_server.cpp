@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "x_server.h"
 
 #include <X11/XKBlib.h>
@@ -25,10 +26,9 @@ namespace blinkolux::testing {
 XServerView::XServerView(const char* displayName)
     : display_(XkbOpenDisplay(displayName, nullptr, nullptr, nullptr, nullptr, nullptr)) {
   if (display_ == nullptr) throw std::runtime_error("these tests need an X display with XKB");
-  const std::array<const char*, 3> names{"Num Lock", "Caps Lock", "Scroll Lock"};
-  for (std::size_t i = 0; i < names.size(); ++i)
-    XkbGetNamedIndicator(display_, XInternAtom(display_, names[i], False), &indicatorIndex_[i],
-                         nullptr, nullptr, nullptr);
+  for (std::size_t i = 0; i < kLampNames.size(); ++i)
+    XkbGetNamedIndicator(display_, XInternAtom(display_, std::string(kLampNames[i]).c_str(), False),
+                         &indicatorIndex_[i], nullptr, nullptr, nullptr);
   XkbSelectEvents(display_, XkbUseCoreKbd, XkbIndicatorStateNotifyMask,
                   XkbIndicatorStateNotifyMask);
   XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
@@ -132,6 +132,36 @@ unsigned long XServerView::findWindow(const std::string& title) {
   return found;
 }
 
+namespace {
+
+Window windowProperty(Display* display, Window on, const char* name) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(display, on, XInternAtom(display, name, False), 0, 1, False, XA_WINDOW, &type,
+                     &format, &count, &left, &data);
+  const Window value =
+      data != nullptr && format == 32 && count == 1 ? *reinterpret_cast<Window*>(data) : None;
+  if (data != nullptr) XFree(data);
+  return value;
+}
+
+}  // namespace
+
+bool XServerView::windowManagerRuns() {
+  return windowProperty(display_, DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK") != None;
+}
+
+bool XServerView::activated(const std::string& title) {
+  const Window active = windowProperty(display_, DefaultRootWindow(display_), "_NET_ACTIVE_WINDOW");
+  char* name = nullptr;
+  const bool named = active != None && XFetchName(display_, active, &name) != 0 &&
+                     name != nullptr && title == name;
+  if (name != nullptr) XFree(name);
+  return named;
+}
+
 void XServerView::closeWindow(unsigned long window) {
   XEvent event{};
   event.xclient.type = ClientMessage;
@@ -142,6 +172,15 @@ void XServerView::closeWindow(unsigned long window) {
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(display_, window, False, NoEventMask, &event);
   XSync(display_, False);
+}
+
+bool waitFor(const std::function<bool()>& holds, int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!holds()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
 }
 
 std::vector<Step> steps(const std::vector<XServerView::Change>& changes, const Lamps& before) {
@@ -246,6 +285,36 @@ std::string Child::standardError() {
     text.append(buffer.data(), static_cast<std::size_t>(n));
   }
   return text;
+}
+
+XServer::XServer() {
+  // -displayfd 2: the number it chose comes on its standard error, as a line of digits.
+  server_ = std::make_unique<Child>(
+      std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "2", "-noreset", "-nolisten", "tcp"});
+  std::string said;
+  waitFor(
+      [&] {
+        said += server_->standardError();
+        const auto end = said.find('\n');
+        if (end == std::string::npos) return false;
+        const std::string line = said.substr(0, end);
+        said.erase(0, end + 1);
+        if (line.empty() || line.find_first_not_of("0123456789") != std::string::npos) return false;
+        display_ = ":" + line;
+        return true;
+      },
+      10000);
+  if (display_.empty()) throw std::runtime_error("Xvfb did not start: " + said);
+}
+
+XServer::~XServer() {
+  ::kill(server_->pid(), SIGTERM);  // it cleans up its socket and lock file
+  server_->wait(2000);
+}
+
+void XServer::kill() {
+  ::kill(server_->pid(), SIGKILL);
+  server_->wait(2000);
 }
 
 }  // namespace blinkolux::testing

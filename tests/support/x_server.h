@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <sys/types.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,9 @@ class XServerView {
 
   // The top-level window with this title, or 0.
   unsigned long findWindow(const std::string& title);
+  bool windowManagerRuns();
+  // The window manager has made the window with this title the active one.
+  bool activated(const std::string& title);
   // Asks the window to close, as a window manager's close box does.
   void closeWindow(unsigned long window);
 
@@ -51,6 +57,9 @@ class XServerView {
   Display* display_;
   std::array<int, 3> indicatorIndex_{};
 };
+
+// Whether `holds` came true within `ms`, asked every 5 ms.
+bool waitFor(const std::function<bool()>& holds, int ms);
 
 // What the lamps showed after each step of a display: a step's lamp changes come within a few
 // ms of each other, and steps at least 20 ms apart.
@@ -83,5 +92,25 @@ class Child {
   int errorPipe_ = -1;
   int status_ = -1;
 };
+
+// An X server of the test's own, on a display number it chose itself (-displayfd), so that suites
+// sharing a machine never meet. It stops with this object.
+class XServer {
+ public:
+  XServer();
+  ~XServer();
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+  const std::string& display() const { return display_; }
+  std::string variable() const { return "DISPLAY=" + display_; }
+  void kill();  // at once, as a crash would end it
+
+ private:
+  std::unique_ptr<Child> server_;
+  std::string display_;
+};
+
+// A display that can't exist: X knows no transport called "absent".
+inline constexpr const char* kAbsentDisplay = "absent/display:0";
 
 }  // namespace blinkolux::testing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/qt/qt_window.h"
 
 #include <QCheckBox>

@@ -77,7 +77,8 @@ SIZE captionSize(HWND control, ControlKind kind) {
     std::wstring text(256, L'\0');
     text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), 256)));
     const WindowDc dc(control);
-    const Selected font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    const Selected font(dc.get(),
+                        reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
   }
   return size;
