@@ -5,7 +5,7 @@
 # table also goes to build/bench/program_bench.json), and the Windows clock under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev \
+scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev libxrandr-dev \
   libsystemd-dev pkgconf fonts-dejavu-extra \
   libgtest-dev libbenchmark-dev xvfb xdotool mingw-w64 wine wine64
 cmake -S . -B build -DBLINKOLUX_TESTS=ON -DBLINKOLUX_BENCH=ON >/dev/null

@@ -4,7 +4,7 @@
 # Debian package there with CPack. The package's path is the last line printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev libsystemd-dev \
+scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev libxrandr-dev libsystemd-dev \
   pkgconf fonts-dejavu-extra librsvg2-bin dpkg-dev
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DBLINKOLUX_TESTS=OFF -DBLINKOLUX_BENCH=OFF >/dev/null
 cmake --build build --target blinkolux desktop_files -j"$(nproc)" >/dev/null

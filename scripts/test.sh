@@ -5,7 +5,7 @@
 # tests under sanitizers, a bounded fuzzing run, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev \
+scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev libxrandr-dev \
   libsystemd-dev pkgconf fonts-dejavu-extra \
   libgtest-dev libbenchmark-dev xvfb x11-xkb-utils x11-xserver-utils xdotool imagemagick openbox \
   mingw-w64 wine wine64 icoutils librsvg2-bin clang libclang-rt-14-dev \

@@ -6,6 +6,7 @@ A umockdev test bed stands in for /sys/class/leds, python3-dbusmock's logind tem
 weston for a Wayland session. Run under umockdev-wrapper with DISPLAY set to a test X server, as
 `kernel_lamps_test.py PROGRAM`. Nothing here touches a real lamp.
 """
+import ctypes
 import os
 import re
 import shutil
@@ -111,6 +112,17 @@ class Keyboards:
                 with open(self.file(number, lamp, 'brightness'), 'w') as f:
                     f.write('0' if c == '.' else '1')
 
+    def resend_add(self, number):
+        for lamp in LAMPS:
+            self.bed.uevent(self.leds[(number, lamp)], 'add')
+
+    def watch_until(self, number, shown, seconds):
+        end = time.monotonic() + seconds
+        while self.shown(number) != shown:
+            if time.monotonic() > end:
+                raise AssertionError(f'keyboard {number} never showed {shown}')
+            time.sleep(0.002)
+
     def trigger(self, number, lamp):
         with open(self.file(number, lamp, 'trigger')) as f:
             return f.read()
@@ -139,11 +151,20 @@ class Program:
             command = ['setpriv', f'--reuid={user}', f'--regid={user}', '--clear-groups'] + command
         self.display = environment.get('DISPLAY', os.environ['DISPLAY'])
         self.process = subprocess.Popen(command, stderr=subprocess.PIPE, text=True)
-        self.window = run(['xdotool', 'search', '--sync', '--name', '^Blinkolux$'],
-                          env=dict(os.environ, DISPLAY=self.display), timeout=20).split()[0]
+        try:
+            self.window = run(['xdotool', 'search', '--sync', '--name', '^Blinkolux$'],
+                              env=dict(os.environ, DISPLAY=self.display), timeout=20).split()[0]
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            raise AssertionError('no window: ' + self.process.communicate()[1]) from None
 
     def click(self, x, y):
         run(['xdotool', 'mousemove', '--window', self.window, str(x), str(y), 'click', '1'],
+            env=dict(os.environ, DISPLAY=self.display))
+
+    def key(self, name):
+        """A key pressed with the window focused: the slider has the focus."""
+        run(['xdotool', 'windowfocus', '--sync', self.window, 'key', name],
             env=dict(os.environ, DISPLAY=self.display))
 
     def close(self):
@@ -214,8 +235,10 @@ class KernelLamps(unittest.TestCase):
             program = Program(dict(WAYLAND, DBUS_SYSTEM_BUS_ADDRESS=logind.address,
                                    LD_PRELOAD=os.environ['LD_PRELOAD'],
                                    UMOCKDEV_DIR=os.environ['UMOCKDEV_DIR']), user=65534)
-            self.assertTrue(contains_in_order(self.keyboards.watch([3, 7], 1.0)[7],
-                                              ['N..', '..S', '.C.', 'N..']))
+            seen = self.keyboards.watch([3, 7], 1.0)
+            for number in (3, 7):  # every step on every keyboard, at 100 ms
+                self.assertTrue(contains_in_order(seen[number], ['N..', '..S', '.C.', 'N..']))
+
 
             logind.set(Active=False)  # another session comes to the foreground: the display waits
             time.sleep(0.2)
@@ -227,6 +250,15 @@ class KernelLamps(unittest.TestCase):
             logind.set(Refuses=True)
             time.sleep(0.3)
             logind.set(Refuses=False)
+
+            # At 1 ms a step: logind starts a process per call, so at most one per LED per 16 ms.
+            program.key('Home')
+            time.sleep(0.5)
+            logind.session.ClearCalls()
+            time.sleep(2.0)
+            calls = [c for c in logind.session.GetCalls() if c[1] == 'SetBrightness']
+            self.assertGreater(len(calls), 2 * 3 * 10)
+            self.assertLessEqual(len(calls), 2 * 2 * 3 * 63)
             status, errors = program.close()
             self.assertEqual(status, 0)
             self.assertIn('blinkolux: this session is not in the foreground', errors)
@@ -238,14 +270,54 @@ class KernelLamps(unittest.TestCase):
         program = Program({'XDG_SESSION_TYPE': 'x11', 'WAYLAND_DISPLAY': ''})
         self.assertEqual(self.keyboards.watch([3], 0.5)[3], ['N..'])
         self.assertEqual(program.close()[0], 0)
-        # Xwayland, in a weston session on the test X server: the kernel's lamps.
-        with Weston() as xwayland:
-            program = Program({'DISPLAY': xwayland, 'XDG_SESSION_TYPE': 'x11',
-                               'WAYLAND_DISPLAY': ''})
-            self.assertTrue(contains_in_order(self.keyboards.watch([3], 1.0)[3],
-                                              ['N..', '..S', '.C.', 'N..']))
+
+    def test_in_a_weston_session_the_compositors_locks_come_back_on_every_keyboard(self):
+        """Weston follows the outer X server's locks, and tells Xwayland while an X window has
+        the focus; it writes no kernel lamp, so the test writes what a compositor would."""
+        locks('')
+        self.keyboards.press([3, 7], '...')
+        session = {'XDG_SESSION_TYPE': 'x11', 'WAYLAND_DISPLAY': ''}
+        with Weston() as xwayland, Weston() as other:
+            program = Program(dict(session, DISPLAY=xwayland))  # a new window: it has the focus
+            # Caps pressed while the light shows Caps: no lamp changes.
+            self.keyboards.watch_until(3, '.C.', 2.0)
+            locks('C')
+            time.sleep(0.3)
+            # Num pressed: the compositor rewrites every lamp; a keyboard plugged in meanwhile
+            # gets its lamps from the compositor a little later.
+            locks('NC')
+            self.keyboards.press([3, 7], 'NC.')
+            self.keyboards.add(9, '...', plugged=True)
+            time.sleep(0.15)
+            self.keyboards.press([9], 'NC.')
+            self.keyboards.resend_add(3)  # as `udevadm trigger --action=add` does
+            # One copy per seat: a second one on the other display leaves it to the first.
+            second = subprocess.run(['env', *(f'{k}={v}' for k, v in session.items()),
+                                     f'DISPLAY={other}', PROGRAM],
+                                    capture_output=True, text=True, timeout=20)
+            self.assertEqual((second.returncode, second.stderr.replace(QT_NOISE, '')),
+                             (1, 'blinkolux: Blinkolux already runs on seat0 (on another '
+                                 'display), and drives its lamps\n'))
+            self.assertTrue(contains_in_order(self.keyboards.watch([9], 1.0)[9],
+                                              ['N..', '..S', '.C.']))
             self.assertEqual(program.close()[0], 0)
-        self.assertEqual(self.keyboards.shown(3), 'N..')
+        locks('')
+        self.assertEqual([self.keyboards.shown(n) for n in (3, 7, 9)], ['NC.'] * 3)
+
+
+def locks(which):
+    """Sets the test X server's Num and Caps locks, as a keyboard there would."""
+    x11 = ctypes.CDLL('libX11.so.6')
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XkbLockModifiers.argtypes = [ctypes.c_void_p] + [ctypes.c_uint] * 3
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(os.environ['DISPLAY'].encode())
+    lock, mod2 = 1 << 1, 1 << 4
+    x11.XkbLockModifiers(display, 0x100, lock | mod2,
+                         (lock if 'C' in which else 0) | (mod2 if 'N' in which else 0))
+    x11.XSync(display, 0)
+    x11.XCloseDisplay(display)
 
 
 class Logind:

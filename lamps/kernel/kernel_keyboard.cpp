@@ -5,6 +5,7 @@
 #include <systemd/sd-device.h>
 #include <systemd/sd-event.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,13 @@ namespace blinkolux {
 namespace {
 
 constexpr std::array<std::string_view, 3> kSuffixes{"::numlock", "::capslock", "::scrolllock"};
+// logind starts a process for every request: one an LED per frame is as many as a lamp can show.
+constexpr long long kRequestSpacing = 16;  // ms
+
+long long millisecondsNow() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 std::string seatOf(sd_device* device) {
   const char* seat = nullptr;
@@ -64,15 +72,21 @@ void KernelKeyboard::findSeat() {
   if (seat != nullptr && *seat != '\0') seat_ = seat;
 }
 
+// The lamps found are the user's lock states: the compositor last wrote them.
 void KernelKeyboard::findLeds() {
   sd_device_enumerator* enumerator = nullptr;
   if (const int error = sd_device_enumerator_new(&enumerator); error < 0)
     throw failure("cannot list the keyboard lamps", error);
   const SdOwner<sd_device_enumerator> owned(enumerator);
   sd_device_enumerator_add_match_subsystem(enumerator, "leds", 1);
+  std::array<bool, 3> found{};
   for (sd_device* device = sd_device_enumerator_get_device_first(enumerator); device != nullptr;
-       device = sd_device_enumerator_get_device_next(enumerator))
-    addLed(device);
+       device = sd_device_enumerator_get_device_next(enumerator)) {
+    const Led* led = addLed(device);
+    if (led == nullptr || found[index(led->lamp)]) continue;
+    found[index(led->lamp)] = true;
+    saved_[index(led->lamp)] = sysfs::lit(led->syspath);
+  }
 
   if (leds_.empty())
     throw std::runtime_error("no keyboard lamps found on " + seat_ +
@@ -99,6 +113,8 @@ void KernelKeyboard::watchPlugging() {
                  std::strerror(-error));
 }
 
+// A keyboard lamp of our seat that we don't have yet; nullptr for anything else, an "add" for one
+// we have included (its trigger is ours to put back, and now detached).
 KernelKeyboard::Led* KernelKeyboard::addLed(sd_device* device) {
   const char* name = nullptr;
   const char* syspath = nullptr;
@@ -106,16 +122,17 @@ KernelKeyboard::Led* KernelKeyboard::addLed(sd_device* device) {
     return nullptr;
   const std::string_view sysname = name;
   if (!sysname.starts_with("input") || seatOf(device) != seat_) return nullptr;
+  for (const auto& led : leds_)
+    if (led->syspath == syspath) return nullptr;
   for (Lamp lamp : kLamps) {
     if (!sysname.ends_with(kSuffixes[index(lamp)])) continue;
-    removeLed(syspath);  // an "add" for one we have: take it anew
     auto led = std::make_unique<Led>();
+    led->name = sysname;
     led->syspath = syspath;
     led->lamp = lamp;
     led->keyboard = this;
     led->writable = sysfs::canWrite(led->syspath + "/brightness");
-    led->saved = {std::string(sysname), sysfs::lit(led->syspath),
-                  sysfs::activeTrigger(sysfs::readFile(led->syspath + "/trigger").value_or(""))};
+    led->trigger = sysfs::activeTrigger(sysfs::readFile(led->syspath + "/trigger").value_or(""));
     leds_.push_back(std::move(led));
     return leds_.back().get();
   }
@@ -134,16 +151,19 @@ int KernelKeyboardEvents::onDevice(sd_device_monitor* /*monitor*/, sd_device* de
   if (sd_device_get_syspath(device, &syspath) < 0) return 0;
   if (action == SD_DEVICE_REMOVE) {
     keyboard.removeLed(syspath);
-  } else if (KernelKeyboard::Led* led = action == SD_DEVICE_ADD ? keyboard.addLed(device) : nullptr;
-             led != nullptr && keyboard.active_) {
-    keyboard.setLed(*led, keyboard.wanted_[index(led->lamp)]);  // shows what the others show
+  } else if (KernelKeyboard::Led* led =
+                 action == SD_DEVICE_ADD ? keyboard.addLed(device) : nullptr) {
+    if (keyboard.active_) keyboard.setLed(*led, keyboard.wanted_[index(led->lamp)]);
+  } else {
+    return 0;
   }
+  if (keyboard.onRecordChanged) keyboard.onRecordChanged();
   return 0;
 }
 
 KernelKeyboard::Led* KernelKeyboard::find(const std::string& name) {
   for (const auto& led : leds_)
-    if (led->saved.name == name) return led.get();
+    if (led->name == name) return led.get();
   return nullptr;
 }
 
@@ -158,35 +178,52 @@ bool KernelKeyboard::read(Lamp lamp) {
   return shown_[index(lamp)];
 }
 
-// What happened since the last handler, and the lamps as the kernel shows them now.
+void KernelKeyboard::commit() {
+  stateTaken_ = false;
+  sendDue();
+}
+
+bool KernelKeyboard::save(Lamp lamp, bool on) {
+  const bool changed = saved_[index(lamp)] != on;
+  saved_[index(lamp)] = on;
+  return changed;
+}
+
+// The compositor's word on Num and Caps, where it has one now.
+bool KernelKeyboard::takeCompositorLocks() {
+  const auto locks = compositorLocks ? compositorLocks() : std::nullopt;
+  if (!locks) return false;
+  const bool num = save(Lamp::Num, locks->num);
+  return save(Lamp::Caps, locks->caps) || num;
+}
+
+// What happened since the last handler, and the lamps as the kernel shows them now: the first
+// keyboard's LED file for each lamp, read once.
 void KernelKeyboard::takeState() {
   while (sd_event_run(event_.get(), 0) > 0) {
   }
-  Lamps now{};
-  bool changedByUser = false;
-  for (Lamp lamp : kLamps) {
-    const std::size_t i = index(lamp);
-    const Led* first = nullptr;
-    bool pending = false;
-    for (const auto& led : leds_) {
-      if (led->lamp != lamp) continue;
-      if (first == nullptr) first = led.get();
-      pending = pending || led->request != nullptr || led->next;
-    }
-    if (first == nullptr) continue;
-    // Our own request on its way shows as done, as it will be.
-    now[i] = pending ? wanted_[i] : sysfs::lit(first->syspath);
-    if (pending) continue;
-    // The user pressed a lock key, and the compositor rewrote all lamps: those are to be restored.
-    changedByUser = changedByUser || (active_ && known_[i] && *known_[i] != now[i]);
-    known_[i] = now[i];
+  sendDue();
+  std::array<Led*, 3> first{};
+  for (const auto& led : leds_)
+    if (first[index(led->lamp)] == nullptr) first[index(led->lamp)] = led.get();
+  shown_ = wanted_;  // our own request on its way shows as done, as it will be
+  bool pressed = false;
+  for (Led* led : first) {
+    if (led == nullptr || led->pending()) continue;
+    const bool lit = sysfs::lit(led->syspath);
+    // The user pressed a lock key, and the compositor rewrote all lamps.
+    pressed = pressed || (active_ && led->known && *led->known != lit);
+    led->known = shown_[index(led->lamp)] = lit;
   }
-  if (changedByUser) {
-    for (const auto& led : leds_)
-      led->saved.brightness = now[index(led->lamp)];
-    if (onRecordChanged) onRecordChanged();
+  bool changed = false;
+  for (Led* led : first) {
+    if (!pressed || led == nullptr) continue;
+    // Rewritten too where a request of ours is on its way: it shows the user's state until then.
+    const bool lit = led->pending() ? sysfs::lit(led->syspath) : shown_[index(led->lamp)];
+    changed = save(led->lamp, lit) || changed;
   }
-  shown_ = now;
+  changed = takeCompositorLocks() || changed;
+  if (changed && onRecordChanged) onRecordChanged();
 }
 
 void KernelKeyboard::write(Lamp lamp, bool on) {
@@ -203,7 +240,7 @@ void KernelKeyboard::setLed(Led& led, bool on) {
   }
   sysfs::writeFile(led.syspath + "/brightness", on ? "1" : "0");
   if (sysfs::lit(led.syspath) == on) {
-    known_[index(led.lamp)] = on;
+    led.known = on;
     notSticking_ = 0;
   } else if (++notSticking_ >= 3) {
     warnOnce(warnedNotSticking_,
@@ -212,15 +249,24 @@ void KernelKeyboard::setLed(Led& led, bool on) {
   }
 }
 
-// One request on its way per LED; a newer value waits behind it, replacing an older one.
+// One request on its way per LED, and one per spacing; a newer value waits its turn, replacing
+// an older one.
 void KernelKeyboard::requestBrightness(Led& led, bool on) {
-  if (led.request != nullptr) {
+  const long long now = millisecondsNow();
+  if (led.request != nullptr || now - led.askedAt < kRequestSpacing) {
     led.next = on;
     return;
   }
+  led.next.reset();
   led.requested = on;
-  led.request =
-      session_->requestBrightness(led.saved.name, on, KernelKeyboardEvents::onAnswer, &led);
+  led.askedAt = now;
+  led.request = session_->requestBrightness(led.name, on, KernelKeyboardEvents::onAnswer, &led);
+}
+
+void KernelKeyboard::sendDue() {
+  if (!active_) return;
+  for (const auto& led : leds_)
+    if (led->next) requestBrightness(*led, *led->next);
 }
 
 int KernelKeyboardEvents::onAnswer(sd_bus_message* answer, void* ledPointer,
@@ -230,7 +276,7 @@ int KernelKeyboardEvents::onAnswer(sd_bus_message* answer, void* ledPointer,
   led.request.reset();
   const sd_bus_error* error = sd_bus_message_get_error(answer);
   if (error == nullptr) {
-    keyboard.known_[index(led.lamp)] = led.requested;
+    led.known = led.requested;
   } else {
     // logind gives one error for "not in the foreground" and "not your seat": ask which.
     const bool active = keyboard.session_->active();
@@ -240,11 +286,7 @@ int KernelKeyboardEvents::onAnswer(sd_bus_message* answer, void* ledPointer,
                                    (error->message != nullptr ? error->message : error->name));
     keyboard.followSession(active);
   }
-  if (led.next) {
-    const bool next = *led.next;
-    led.next.reset();
-    if (keyboard.active_) keyboard.requestBrightness(led, next);
-  }
+  keyboard.sendDue();
   return 0;
 }
 
@@ -256,9 +298,10 @@ void KernelKeyboard::followSession(bool active) {
     warnOnce(warnedInactive_, "this session is not in the foreground: the lamps wait until it is");
     return;
   }
-  known_.fill(std::nullopt);
-  for (const auto& led : leds_)
+  for (const auto& led : leds_) {
+    led->known.reset();
     setLed(*led, wanted_[index(led->lamp)]);
+  }
 }
 
 // A lamp that no keyboard on the seat has can't be shown.

@@ -25,12 +25,18 @@ class LogindSession;
 // It drives the lamps of every keyboard on the session's seat alike, follows keyboards plugged in
 // or removed, and reads each lamp from the first keyboard that has it, fresh from the kernel at
 // a handler's first read. It writes the files where it may, and asks logind otherwise (the
-// foreground session may set its seat's lamps), with at most one request on the way per LED.
+// foreground session may set its seat's lamps): at most one request per LED on its way, and one
+// per 16 ms, the latest state winning, since logind starts a process for each.
+//
+// What goes back at the end is the user's lock states, the same on every keyboard of the seat.
+// They live in the compositor, which rewrites the lamps only when a lock changes: the compositor's
+// own word where there is one (compositorLocks), else the lamps it last rewrote.
 class KernelKeyboard final : public Keyboard, private LedFiles {
  public:
   // Throws std::runtime_error with a one-line reason when there are no keyboard lamps, or when
   // they may neither be written nor set through logind.
   KernelKeyboard();
+  const std::string& seat() const { return seat_; }
   ~KernelKeyboard() override;
   KernelKeyboard(const KernelKeyboard&) = delete;
   KernelKeyboard& operator=(const KernelKeyboard&) = delete;
@@ -38,11 +44,17 @@ class KernelKeyboard final : public Keyboard, private LedFiles {
   bool read(Lamp lamp) override;
   void write(Lamp lamp, bool on) override;
   void refresh() override { stateTaken_ = false; }
-  void commit() override { stateTaken_ = false; }
+  void commit() override;
   Lamps driven() override;
 
-  // What putBack() would restore, as the display's record keeps it, and who is told when the user
-  // changes it by pressing a lock key.
+  // Num Lock and Caps Lock as the compositor has them now, where it can be asked.
+  struct NumAndCaps {
+    bool num, caps;
+  };
+  std::function<std::optional<NumAndCaps>()> compositorLocks;
+
+  // What putBack() would restore, as the display's record keeps it, and who is told when it
+  // changes: the user presses a lock key, or a keyboard comes or goes.
   std::string record() const;
   std::function<void()> onRecordChanged;
   // Puts back what a copy that died had found (the LEDs it names that are still here).
@@ -52,24 +64,32 @@ class KernelKeyboard final : public Keyboard, private LedFiles {
 
  private:
   struct Led {
-    SavedLed saved;
-    std::string syspath;
+    std::string name;     // input3::capslock
+    std::string syspath;  // where its files are
     Lamp lamp = Lamp::Num;
+    std::string trigger;  // what drove it when we found it ("kbd-capslock"), or "none"
     bool writable = false;
     KernelKeyboard* keyboard = nullptr;
     SdOwner<sd_bus_slot> request;  // logind's answer still to come
-    bool requested = false;        // the value on its way
-    std::optional<bool> next;      // waits behind it
+    bool requested = false;        // the last value asked for
+    long long askedAt = -1'000;    // when, in ms
+    std::optional<bool> next;      // waits its turn, replaced by any newer one
+    std::optional<bool> known;     // what its file holds, as we last read or set it
+    bool pending() const { return request != nullptr || next; }
   };
 
+  std::vector<SavedLed> toPutBack() const;
   void findSeat();
   void findLeds();
   void watchPlugging();
   Led* addLed(sd_device* device);  // nullptr when it is no lamp of ours
   void removeLed(std::string_view syspath);
   void takeState();
+  bool save(Lamp lamp, bool on);  // whether that changed what goes back
+  bool takeCompositorLocks();
   void setLed(Led& led, bool on);
   void requestBrightness(Led& led, bool on);
+  void sendDue();
   Led* find(const std::string& name);
   void followSession(bool active);
   static void warnOnce(bool& warned, const std::string& message);
@@ -86,10 +106,10 @@ class KernelKeyboard final : public Keyboard, private LedFiles {
   std::string seat_ = "seat0";
   bool active_ = true;  // the session is in the foreground
   std::vector<std::unique_ptr<Led>> leds_;
-  bool stateTaken_ = false;                   // since the handler began
-  Lamps wanted_{};                            // what the form last set
-  Lamps shown_{};                             // what the last read gave, with writes since
-  std::array<std::optional<bool>, 3> known_;  // each lamp as we last saw or set it
+  bool stateTaken_ = false;  // since the handler began
+  Lamps saved_{};            // the user's lock states, to be put back
+  Lamps wanted_{};           // what the form last set
+  Lamps shown_{};            // what the last read gave, with writes since
   bool warnedInactive_ = false, warnedRefused_ = false, warnedNotSticking_ = false;
   int notSticking_ = 0;  // writes in a row that the kernel did not keep
 };

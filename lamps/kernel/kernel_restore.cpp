@@ -8,23 +8,27 @@
 
 namespace blinkolux {
 
-std::string KernelKeyboard::record() const {
-  std::vector<SavedLed> saved;
+std::vector<SavedLed> KernelKeyboard::toPutBack() const {
+  std::vector<SavedLed> leds;
   for (const auto& led : leds_)
-    saved.push_back(led->saved);
-  return blinkolux::record(saved);
+    leds.push_back({led->name, saved_[index(led->lamp)], led->trigger});
+  return leds;
+}
+
+std::string KernelKeyboard::record() const {
+  return blinkolux::record(toPutBack());
 }
 
 void KernelKeyboard::putBack(std::string_view text) {
-  std::vector<SavedLed> leds;
-  for (SavedLed& saved : parseRecord(text)) {
+  for (const SavedLed& saved : parseRecord(text)) {
     Led* led = find(saved.name);
     if (led == nullptr) continue;  // only LEDs that are here now
-    led->saved = saved;
-    leds.push_back(saved);
+    led->trigger = saved.trigger;
+    saved_[index(led->lamp)] = saved.brightness;
   }
-  blinkolux::putBack(*this, leds);
-  known_.fill(std::nullopt);
+  blinkolux::putBack(*this, toPutBack());
+  for (const auto& led : leds_)
+    led->known.reset();
 }
 
 void KernelKeyboard::putBack() {
@@ -37,10 +41,8 @@ void KernelKeyboard::putBack() {
     if (!waiting) break;
     sd_event_run(event_.get(), 100'000);
   }
-  std::vector<SavedLed> saved;
-  for (const auto& led : leds_)
-    saved.push_back(led->saved);
-  blinkolux::putBack(*this, saved);
+  takeState();  // a lock key pressed since the last handler, and the compositor's last word
+  blinkolux::putBack(*this, toPutBack());
 }
 
 bool KernelKeyboard::brightness(const std::string& name) {
@@ -54,7 +56,7 @@ void KernelKeyboard::setBrightness(const std::string& name, bool on) {
   if (led->writable)
     sysfs::writeFile(led->syspath + "/brightness", on ? "1" : "0");
   else if (active_)
-    session_->setBrightness(led->saved.name, on);
+    session_->setBrightness(led->name, on);
 }
 
 bool KernelKeyboard::setTrigger(const std::string& name, const std::string& trigger) {

@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "window/qt/display_loss.h"
 
+// Qt before Xlib, whose macros (CursorShape, ...) would break Qt's headers.
+#include <QString>
+#include <QtGlobal>
+// clang-format off
 #include <X11/Xlib.h>
+// clang-format on
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string_view>
 
@@ -11,16 +17,39 @@ namespace blinkolux {
 
 namespace {
 
-int displayLost(Display* /*display*/) {
+std::atomic<bool> lost = false;
+QtMessageHandler qtHandler = nullptr;
+
+void sayLost() {
+  lost = true;
   constexpr std::string_view kMessage = "blinkolux: lost the connection to the X display\n";
   (void)!write(STDERR_FILENO, kMessage.data(), kMessage.size());
+}
+
+int displayLostHandler(Display* /*display*/) {
+  if (!lost) sayLost();
   std::exit(1);  // not _exit: the kernel's lamps are put back on the way out
+}
+
+// Qt says "The X11 connection broke (error 1). Did the X11 server die?", then calls exit(1).
+void replaceQtsWords(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.startsWith(QStringLiteral("The X11 connection broke"))) {
+    if (!lost) sayLost();
+    return;
+  }
+  if (qtHandler != nullptr) qtHandler(type, context, message);
 }
 
 }  // namespace
 
 void exitWhenTheDisplayIsLost() {
-  XSetIOErrorHandler(displayLost);
+  XSetIOErrorHandler(displayLostHandler);
+  const QtMessageHandler previous = qInstallMessageHandler(replaceQtsWords);
+  if (previous != replaceQtsWords) qtHandler = previous;
+}
+
+bool displayLost() {
+  return lost;
 }
 
 }  // namespace blinkolux

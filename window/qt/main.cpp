@@ -12,12 +12,14 @@
 #include "lamps/kernel/kernel_keyboard.h"
 #include "lamps/lamp_access.h"
 #include "lamps/x11/x11_keyboard.h"
+#include "lamps/x11/xwayland_locks.h"
 #include "window/clocks.h"
 #include "window/form.h"
 #include "window/qt/display_claim.h"
 #include "window/qt/display_loss.h"
 #include "window/qt/keyboard_choice.h"
 #include "window/qt/qt_window.h"
+#include "window/qt/seat_claim.h"
 #include "window/qt/signal_pipe.h"
 
 namespace {
@@ -34,9 +36,13 @@ struct KernelLamps {
   ~KernelLamps() { putBack(); }
   // The triggers too, and what the user set meanwhile; once.
   void putBack() {
-    if (keyboard) keyboard->putBack();
+    if (!keyboard) return;
+    keyboard->onRecordChanged = nullptr;  // the record is forgotten next, or its display gone
+    keyboard->putBack();
     keyboard.reset();
   }
+  // Lamps another copy drives: not ours to put back.
+  void abandon() { keyboard.reset(); }
   std::unique_ptr<KernelKeyboard> keyboard;
 } kernelLamps;
 
@@ -48,14 +54,44 @@ void setQtEnvironment() {
   setenv("QT_XCB_NO_MITSHM", "1", 0);
 }
 
-// The X server's keyboard where its lock states reach the lamps, else the kernel's.
-Keyboard& openKeyboard(DisplayClaim& claim, std::unique_ptr<X11Keyboard>& x11) {
-  if (kernelLampsWanted(claim.display())) {
-    kernelLamps.keyboard = std::make_unique<KernelKeyboard>();
-    return *kernelLamps.keyboard;
+// The keyboard chosen for the display, and what it needs.
+struct KeyboardChoice {
+  Keyboard* keyboard = nullptr;
+  std::string_view kind;  // as the display's record names it
+  std::unique_ptr<X11Keyboard> x11;
+  std::unique_ptr<SeatClaim> seat;
+  std::unique_ptr<XwaylandLocks> xwayland;
+};
+
+// The X server's keyboard where its lock states reach the lamps, else the kernel's: then one copy
+// per seat, and the compositor's locks learnt through Xwayland where it is one.
+void openKeyboard(DisplayClaim& claim, KeyboardChoice& choice) {
+  const DisplayKind display = displayKind(claim.display());
+  if (!display.kernelLamps) {
+    choice.x11 = std::make_unique<X11Keyboard>();
+    choice.keyboard = choice.x11.get();
+    choice.kind = "x11";
+    return;
   }
-  x11 = std::make_unique<X11Keyboard>();
-  return *x11;
+  kernelLamps.keyboard = std::make_unique<KernelKeyboard>();
+  KernelKeyboard& kernel = *kernelLamps.keyboard;
+  choice.seat = std::make_unique<SeatClaim>(kernel.seat());
+  if (!choice.seat->held()) {
+    kernelLamps.abandon();
+    throw std::runtime_error("Blinkolux already runs on " + kernel.seat() +
+                             " (on another display), and drives its lamps");
+  }
+  if (display.xwayland) {
+    choice.xwayland = std::make_unique<XwaylandLocks>();
+    kernel.compositorLocks = [xwayland = choice.xwayland.get()] {
+      std::optional<KernelKeyboard::NumAndCaps> locks;
+      if (displayLost()) return locks;  // nothing may ask the server any more
+      if (const auto current = xwayland->current()) locks = {current->num, current->caps};
+      return locks;
+    };
+  }
+  choice.keyboard = &kernel;
+  choice.kind = "kernel";
 }
 
 // The last copy died without putting the lamps back: do it for it.
@@ -79,7 +115,8 @@ int run(QApplication& app, DisplayClaim& claim, Keyboard& keyboard, std::string_
   form.Form_Load();
   KernelKeyboard* kernel = kernelLamps.keyboard.get();
   claim.keep(kind, kernel != nullptr ? kernel->record() : pattern(form.SavedLamps));
-  if (kernel != nullptr) kernel->onRecordChanged = [&] { claim.keep(kind, kernel->record()); };
+  if (kernel != nullptr)
+    kernel->onRecordChanged = [&claim, kind, kernel] { claim.keep(kind, kernel->record()); };
   window.show();
   // A Wayland window's id means nothing on the X display.
   if (QGuiApplication::platformName() == "xcb") claim.setMainWindow(window.winId());
@@ -104,23 +141,22 @@ int main(int argc, char** argv) {
   exitWhenTheDisplayIsLost();
   // The display first: without it there is nothing to show and no lamp to touch.
   std::unique_ptr<DisplayClaim> claim;
-  std::unique_ptr<X11Keyboard> x11;
-  Keyboard* keyboard = nullptr;
+  KeyboardChoice choice;
   std::unique_ptr<SignalPipe> signalPipe;
   try {
     claim = std::make_unique<DisplayClaim>();
     if (!claim->claim()) return 0;  // the running copy has been raised
-    keyboard = &openKeyboard(*claim, x11);
+    openKeyboard(*claim, choice);
     signalPipe = std::make_unique<SignalPipe>();
   } catch (const std::runtime_error& error) {
     std::fprintf(stderr, "blinkolux: %s\n", error.what());
     return 1;
   }
-  const std::string_view kind = x11 ? "x11" : "kernel";  // as the display's record names it
-  putBackLeftBehind(*claim, kind, *keyboard);
+  putBackLeftBehind(*claim, choice.kind, *choice.keyboard);
 
   QApplication app(argc, argv);
-  const int status = run(app, *claim, *keyboard, kind, *signalPipe);
+  exitWhenTheDisplayIsLost();  // again: QApplication has set Xlib's handler to Qt's
+  const int status = run(app, *claim, *choice.keyboard, choice.kind, *signalPipe);
   kernelLamps.putBack();
   claim->forget();
   return status;
