@@ -212,6 +212,20 @@ class KernelLamps(unittest.TestCase):
                 self.assertTrue(self.keyboards.trigger(number, lamp).startswith('kbd-' + lamp))
 
 
+    def test_a_forged_record_chooses_no_trigger(self):
+        """Any client of the display can write the record a killed copy leaves; run as root,
+        Blinkolux could write any trigger into the lamps' trigger files."""
+        forged = ('kernel input3::numlock=1:heartbeat input3::capslock=0:panic '
+                  'input3::scrolllock=1:default-on input7::numlock=1:kbd-' + 'x' * 3000)
+        run(['xprop', '-root', '-f', '_BLINKOLUX_SAVED', '8s', '-set', '_BLINKOLUX_SAVED', forged])
+        program = Program(WAYLAND)
+        self.assertEqual(program.close()[0], 0)
+        self.assertEqual([self.keyboards.shown(n) for n in (3, 7)], ['N.S', 'N.S'])
+        for number in (3, 7):
+            for lamp in LAMPS:
+                self.assertTrue(self.keyboards.trigger(number, lamp).startswith(
+                    ('none', 'kbd-' + lamp)), self.keyboards.trigger(number, lamp))
+
     def test_says_in_one_line_what_is_missing(self):
         self.keyboards.share()
         unprivileged = subprocess.run(['setpriv', '--reuid=65534', '--regid=65534',
@@ -259,7 +273,17 @@ class KernelLamps(unittest.TestCase):
             calls = [c for c in logind.session.GetCalls() if c[1] == 'SetBrightness']
             self.assertGreater(len(calls), 2 * 3 * 10)
             self.assertLessEqual(len(calls), 2 * 2 * 3 * 63)
+
+            # Another user floods it with forged PropertiesChanged: they cost logind nothing,
+            # the lamps go on, and SIGTERM is obeyed at once.
+            asked = logind.active_asked()
+            flood = logind.flood(program_user=65534, user=1, seconds=2.0)  # daemon
+            self.assertGreater(len(self.keyboards.watch([3], 1.5)[3]), 10)
+            flood.wait(timeout=10)
+            self.assertLessEqual(logind.active_asked() - asked, 5)
+            start = time.monotonic()
             status, errors = program.close()
+            self.assertLess(time.monotonic() - start, 1.0)
             self.assertEqual(status, 0)
             self.assertIn('blinkolux: this session is not in the foreground', errors)
             self.assertIn('blinkolux: logind refused to set the keyboard lamps', errors)
@@ -328,10 +352,10 @@ class Logind:
     SET_BRIGHTNESS = """
 import os
 session = 'org.freedesktop.login1.Session'
-if not self.Get(session, 'Active'):
+if not self.props[session]['Active']:
     raise dbus.exceptions.DBusException('not in the foreground',
                                         name='org.freedesktop.login1.NotYourDevice')
-if self.Get(session, 'Refuses'):
+if self.props[session]['Refuses']:
     raise dbus.exceptions.DBusException('refused', name='org.freedesktop.DBus.Error.AccessDenied')
 with open(os.environ['UMOCKDEV_DIR'] + '/sys/class/leds/' + args[1] + '/brightness', 'w') as f:
     f.write(str(args[2]))
@@ -359,8 +383,9 @@ with open(os.environ['UMOCKDEV_DIR'] + '/sys/class/leds/' + args[1] + '/brightne
             if os.path.exists(socket):
                 break
             time.sleep(0.05)
+        self.log = os.path.join(self.folder, 'logind.log')
         self.mock = subprocess.Popen(['/usr/bin/python3', '-m', 'dbusmock', '--system', '-t',
-                                      'logind'],
+                                      'logind', '-l', self.log],
                                      env=dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address),
                                      stdout=subprocess.DEVNULL)
         connection = dbus.bus.BusConnection(self.address)
@@ -382,6 +407,34 @@ with open(os.environ['UMOCKDEV_DIR'] + '/sys/class/leds/' + args[1] + '/brightne
 
     def set(self, **properties):
         self.session.UpdateProperties('org.freedesktop.login1.Session', properties)
+
+    def active_asked(self):
+        """How often a client read the session's Active."""
+        with open(self.log) as f:
+            return f.read().count('org.freedesktop.login1.Session.Active')
+
+    FLOOD = """
+import dbus, dbus.lowlevel, sys, time
+bus = dbus.bus.BusConnection(sys.argv[1])
+driver = dbus.Interface(bus.get_object('org.freedesktop.DBus', '/org/freedesktop/DBus'),
+                        'org.freedesktop.DBus')
+target = next(n for n in driver.ListNames()
+              if n.startswith(':') and driver.GetConnectionUnixUser(n) == int(sys.argv[2]))
+end = time.monotonic() + float(sys.argv[3])
+while time.monotonic() < end:
+    forged = dbus.lowlevel.SignalMessage('/org/freedesktop/login1/session/auto',
+                                         'org.freedesktop.DBus.Properties', 'PropertiesChanged')
+    forged.append('org.freedesktop.login1.Session', {'Active': False}, [], signature='sa{sv}as')
+    forged.set_destination(target)
+    bus.send_message(forged)
+bus.flush()
+"""
+
+    def flood(self, program_user, user, seconds):
+        """Another user sends forged signals straight to the program's unique name."""
+        return subprocess.Popen(['setpriv', f'--reuid={user}', f'--regid={user}', '--clear-groups',
+                                 '/usr/bin/python3', '-c', self.FLOOD, self.address,
+                                 str(program_user), str(seconds)])
 
     def __exit__(self, *_):
         self.mock.terminate()

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "lamps/kernel/led_record.h"
+#include "window/qt/display_claim.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 
 namespace blinkolux {
 namespace {
@@ -52,16 +54,38 @@ TEST(PutBack, AttachesTheTriggersFirstThenWritesOnlyTheLampsThatStillDiffer) {
   }
 }
 
-TEST(PutBack, ARecordReadsBackAndAnythingElseInItIsLeftOut) {
+// The record lives where any client of the display can write it.
+TEST(PutBack, ARecordReadsBackAndTakesOnlyTriggersAUsersLampCouldHave) {
   const std::vector<SavedLed> leds{{"input3::numlock", true, "kbd-numlock"},
                                    {"input12::capslock", false, "none"}};
   const std::string text = record(leds);
   EXPECT_EQ(text, "input3::numlock=1:kbd-numlock input12::capslock=0:none");
-  const auto read = parseRecord(text + " input4::scrolllock=2:none input5::numlock=1:../x =1:");
-  ASSERT_EQ(read.size(), 2U);
+  const auto read = parseRecord(text + " input4::scrolllock=2:none input5::numlock=1:../x =1:" +
+                                " input6::capslock=0:heartbeat input7::numlock=1:panic" +
+                                " input8::capslock=1:kbd-" + std::string(61, 'x'));
+  const std::vector<SavedLed> expected{leds[0],
+                                       leds[1],
+                                       {"input5::numlock", true, ""},
+                                       {"input6::capslock", false, ""},
+                                       {"input7::numlock", true, ""},
+                                       {"input8::capslock", true, ""}};
+  ASSERT_EQ(read.size(), expected.size());
   for (std::size_t i = 0; i < read.size(); ++i)
     EXPECT_EQ(std::tie(read[i].name, read[i].brightness, read[i].trigger),
-              std::tie(leds[i].name, leds[i].brightness, leds[i].trigger));
+              std::tie(expected[i].name, expected[i].brightness, expected[i].trigger));
+}
+
+// So is the running copy's window property: only a 32-bit WINDOW item is read as one.
+TEST(AnybodysProperty, NamesAWindowOnlyAsOne32BitWindowItem) {
+  constexpr unsigned long kWindow = 33, kString = 31;
+  const unsigned long window = 0x400007;
+  const auto* item = reinterpret_cast<const unsigned char*>(&window);
+  const auto byte = std::make_unique<unsigned char[]>(1);  // what Xlib hands for format 8
+  EXPECT_EQ(oneWindow(kWindow, 32, 1, item), window);
+  EXPECT_EQ(oneWindow(kWindow, 8, 1, byte.get()), std::nullopt);
+  EXPECT_EQ(oneWindow(kString, 32, 1, item), std::nullopt);
+  EXPECT_EQ(oneWindow(kWindow, 32, 0, item), std::nullopt);
+  EXPECT_EQ(oneWindow(kWindow, 32, 1, nullptr), std::nullopt);
 }
 
 }  // namespace

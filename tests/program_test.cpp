@@ -35,6 +35,27 @@ TEST(Program, WithoutADisplaySaysSoInOneLineAndExits1) {
   EXPECT_EQ(child.standardError(), "blinkolux: cannot open the X display (DISPLAY is not set)\n");
 }
 
+// Any client of the display can hold the claim, or write the property that names the running
+// copy's window: one line and status 1, never a crash and never a silent exit.
+TEST(Program, SaysSoWhenAnotherProgramHoldsItsClaim) {
+  XServerView view;
+  struct Squatter {
+    int format;
+    unsigned long named;
+  };
+  for (const Squatter squatter : {Squatter{0, 0}, Squatter{8, 0x41}, Squatter{32, 0x7ffffff}}) {
+    const unsigned long holder =
+        view.holdSelection("BLINKOLUX", "BLINKOLUX_WINDOW", squatter.format, squatter.named);
+    Child child({kProgram});
+    EXPECT_EQ(child.wait(10000), 1) << squatter.format;
+    EXPECT_EQ(child.standardError(),
+              "blinkolux: another program holds Blinkolux's claim on this display (the "
+              "BLINKOLUX selection)\n")
+        << squatter.format;
+    view.destroyWindow(holder);
+  }
+}
+
 TEST(Program, RefusesArguments) {
   Child child({kProgram, "--fast"});
   EXPECT_EQ(child.wait(5000), 2);

@@ -9,6 +9,7 @@
 
 #include "lamps/lamp_access.h"
 #include "lamps/win32/win32_keyboard.h"
+#include "window/win32/single_instance.h"
 #include "window/window_table.h"
 
 namespace blinkolux {
@@ -149,6 +150,33 @@ TEST_F(Win32Program, ASecondCopyLeavesTheFirstAloneAndExits0) {
   EXPECT_EQ(FindWindowW(L"Blinkolux", L"Blinkolux"), window);
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 1000), WAIT_OBJECT_0);
+}
+
+// Another program of the same user holds the name, as an event: no second copy, no silent end,
+// but one message and exit status 1.
+TEST(Win32ProgramName, HeldByAnotherKindOfObjectGetsAMessageAndExit1) {
+  const HANDLE squatter = CreateEventW(nullptr, FALSE, FALSE, instanceName().c_str());
+  ASSERT_NE(squatter, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  std::string commandLine = program;
+  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &started));
+  HWND message = nullptr;
+  for (int i = 0; i < 500 && message == nullptr; ++i, Sleep(10))
+    message = FindWindowW(L"#32770", L"Blinkolux");
+  EXPECT_NE(message, nullptr);
+  EXPECT_EQ(FindWindowW(L"Blinkolux", L"Blinkolux"), nullptr);
+  PostMessageW(message, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(WaitForSingleObject(started.hProcess, 5000), WAIT_OBJECT_0);
+  DWORD status = 0;
+  GetExitCodeProcess(started.hProcess, &status);
+  EXPECT_EQ(status, 1U);
+  if (status == STILL_ACTIVE) TerminateProcess(started.hProcess, 0);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  CloseHandle(squatter);
 }
 
 // The session ends as wineboot --end-session ends it: the lamps go back as on a close.

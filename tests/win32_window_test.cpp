@@ -48,6 +48,14 @@ std::wstring text(HWND window) {
   return buffer;
 }
 
+std::string enabledTimersOf(const Form1& form) {
+  std::string enabled;
+  for (const Timer* timer :
+       {&form.Timer1, &form.Timer2, &form.Timer3, &form.Timer4, &form.MrRandom})
+    enabled += timer->enabled() ? '1' : '0';
+  return enabled;
+}
+
 // The real Win32 window over a virtual keyboard, on virtual time.
 class Win32WindowTest : public ::testing::Test {
  protected:
@@ -126,8 +134,10 @@ TEST_F(Win32WindowTest, EveryCaptionFitsItsControl) {
   }
 }
 
-// Wine never sends it: as Windows does when the window moves to a monitor of another DPI.
-TEST_F(Win32WindowTest, MovedToAMonitorOf144DpiItLaysItselfOutAgain) {
+// As Windows sends it when the window moves to a monitor of another DPI, and as any other program
+// can post it: the window's own DPI counts, and only a rectangle that fits a frame at that DPI.
+// Clicks count only from the window's own controls.
+TEST_F(Win32WindowTest, MessagesFromOtherProgramsLeaveItAsItWas) {
   const auto fontHeight = [this] {
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(
@@ -135,20 +145,33 @@ TEST_F(Win32WindowTest, MovedToAMonitorOf144DpiItLaysItselfOutAgain) {
                sizeof font, &font);
     return std::abs(font.lfHeight);
   };
-  const int before = fontHeight();
-  RECT suggested{0, 0, pixels(kClientWidth, 144), pixels(kClientHeight, 144)};
+  const int dpi = window.dpi(), font = fontHeight();
+  RECT suggested{0, 0, pixels(kClientWidth, dpi), pixels(kClientHeight, dpi)};
   AdjustWindowRectEx(&suggested, GetWindowLongW(window.handle(), GWL_STYLE), FALSE,
                      GetWindowLongW(window.handle(), GWL_EXSTYLE));
   OffsetRect(&suggested, 40 - suggested.left, 30 - suggested.top);
-  SendMessageW(window.handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
-               reinterpret_cast<LPARAM>(&suggested));
-  EXPECT_EQ(window.dpi(), 144);
-  expectLaidOutAt(window.handle(), 144);
+  RECT huge{0, 0, 60000, 60000};
+  for (const auto& [w, l] :
+       {std::pair{MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested)},
+        std::pair{MAKEWPARAM(144, 144), LPARAM{0}},
+        std::pair{MAKEWPARAM(65535, 65535), reinterpret_cast<LPARAM>(&huge)}}) {
+    SendMessageW(window.handle(), WM_DPICHANGED, w, l);
+    EXPECT_EQ(window.dpi(), dpi);
+    expectLaidOutAt(window.handle(), dpi);
+    EXPECT_EQ(fontHeight(), font);
+  }
   RECT frame{};
   GetWindowRect(window.handle(), &frame);
-  EXPECT_EQ(frame.left, 40);
+  EXPECT_EQ(frame.left, 40);  // where the one fitting suggestion put it
   EXPECT_EQ(frame.top, 30);
-  EXPECT_GE(fontHeight() * expectedDpi(), before * 144 * 9 / 10);  // made at the new DPI
+
+  const std::string before = enabledTimersOf(form);
+  for (const int id : {0, 99, 107, 0xffff})
+    SendMessageW(window.handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window.mirror()));
+  window.pump();
+  EXPECT_FALSE(form.Direction);
+  EXPECT_EQ(enabledTimersOf(form), before);
 }
 
 TEST_F(Win32WindowTest, KeepsTheFocusAsADialogDoesFromTheSliderOn) {

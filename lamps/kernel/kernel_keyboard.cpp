@@ -58,7 +58,7 @@ KernelKeyboard::KernelKeyboard() : session_(std::make_unique<LogindSession>()) {
   // each handler's first read: they wake nothing of their own.
   watchPlugging();
   if (session_->found()) {
-    session_->attach(event_.get(), [this] { followSession(session_->active()); });
+    session_->attach(event_.get(), [this] { sessionStale_ = true; });
     followSession(session_->active());
   }
 }
@@ -172,6 +172,16 @@ void KernelKeyboard::warnOnce(bool& warned, const std::string& message) {
   warned = true;
 }
 
+// What came from logind and udev meanwhile: for a few milliseconds at most, so that a flood of
+// messages from elsewhere on the bus never holds the lamps up.
+void KernelKeyboard::takeEvents() {
+  const long long until = millisecondsNow() + 5;
+  while (millisecondsNow() < until && sd_event_run(event_.get(), 0) > 0) {
+  }
+  if (sessionStale_ && session_->found()) followSession(session_->active());
+  sessionStale_ = false;
+}
+
 bool KernelKeyboard::read(Lamp lamp) {
   if (!stateTaken_) takeState();
   stateTaken_ = true;
@@ -200,8 +210,7 @@ bool KernelKeyboard::takeCompositorLocks() {
 // What happened since the last handler, and the lamps as the kernel shows them now: the first
 // keyboard's LED file for each lamp, read once.
 void KernelKeyboard::takeState() {
-  while (sd_event_run(event_.get(), 0) > 0) {
-  }
+  takeEvents();
   sendDue();
   std::array<Led*, 3> first{};
   for (const auto& led : leds_)

@@ -84,6 +84,7 @@ class KernelKeyboard final : public Keyboard, private LedFiles {
   void watchPlugging();
   Led* addLed(sd_device* device);  // nullptr when it is no lamp of ours
   void removeLed(std::string_view syspath);
+  void takeEvents();
   void takeState();
   bool save(Lamp lamp, bool on);  // whether that changed what goes back
   bool takeCompositorLocks();
@@ -104,7 +105,8 @@ class KernelKeyboard final : public Keyboard, private LedFiles {
   std::unique_ptr<LogindSession> session_;  // none without logind
   SdOwner<sd_device_monitor> monitor_;
   std::string seat_ = "seat0";
-  bool active_ = true;  // the session is in the foreground
+  bool active_ = true;         // the session is in the foreground
+  bool sessionStale_ = false;  // as logind said it may no longer be
   std::vector<std::unique_ptr<Led>> leds_;
   bool stateTaken_ = false;  // since the handler began
   Lamps saved_{};            // the user's lock states, to be put back

@@ -22,8 +22,8 @@ std::string KernelKeyboard::record() const {
 void KernelKeyboard::putBack(std::string_view text) {
   for (const SavedLed& saved : parseRecord(text)) {
     Led* led = find(saved.name);
-    if (led == nullptr) continue;  // only LEDs that are here now
-    led->trigger = saved.trigger;
+    if (led == nullptr) continue;                              // only LEDs that are here now
+    if (!saved.trigger.empty()) led->trigger = saved.trigger;  // else the one it has now
     saved_[index(led->lamp)] = saved.brightness;
   }
   blinkolux::putBack(*this, toPutBack());

@@ -8,18 +8,21 @@ namespace blinkolux {
 
 namespace {
 
-// A trigger's name goes into the kernel's trigger file: nothing but a plain name.
-bool plainName(std::string_view name) {
-  return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' || c == ':';
-  });
+// A record is anybody's to write, and its trigger names go into the kernel's trigger files: only
+// what a user's keyboard lamp could have had is taken.
+bool userTrigger(std::string_view name) {
+  if (name == "none") return true;
+  return name.starts_with("kbd-") && name.size() <= 64 &&
+         std::all_of(name.begin(), name.end(), [](char c) {
+           return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_';
+         });
 }
 
 }  // namespace
 
 void putBack(LedFiles& files, std::span<const SavedLed> leds) {
   for (const SavedLed& led : leds)
-    if (led.trigger != "none") files.setTrigger(led.name, led.trigger);
+    if (led.trigger != "none" && !led.trigger.empty()) files.setTrigger(led.name, led.trigger);
   for (const SavedLed& led : leds)
     if (files.brightness(led.name) != led.brightness) files.setBrightness(led.name, led.brightness);
 }
@@ -38,11 +41,12 @@ std::vector<SavedLed> parseRecord(std::string_view text) {
     const std::string_view item = text.substr(0, text.find(' '));
     text.remove_prefix(std::min(text.size(), item.size() + 1));
     const auto equals = item.find('=');
-    if (equals == std::string_view::npos || equals + 3 > item.size() || item[equals + 2] != ':' ||
-        (item[equals + 1] != '0' && item[equals + 1] != '1') || !plainName(item.substr(equals + 3)))
+    if (equals == 0 || equals == std::string_view::npos || equals + 3 > item.size() ||
+        item[equals + 2] != ':' || (item[equals + 1] != '0' && item[equals + 1] != '1'))
       continue;
+    const std::string_view trigger = item.substr(equals + 3);
     leds.push_back({std::string(item.substr(0, equals)), item[equals + 1] == '1',
-                    std::string(item.substr(equals + 3))});
+                    userTrigger(trigger) ? std::string(trigger) : std::string()});
   }
   return leds;
 }

@@ -13,7 +13,7 @@ namespace blinkolux {
 struct SavedLed {
   std::string name;         // input3::capslock
   bool brightness = false;  // lit
-  std::string trigger;      // what drove it ("kbd-capslock"), "none" when nothing did
+  std::string trigger;      // what drove it ("kbd-capslock"), "none" when nothing did, "" unknown
 };
 
 // The kernel's LED files, as putting LEDs back needs them.
@@ -32,7 +32,8 @@ void putBack(LedFiles& files, std::span<const SavedLed> leds);
 
 // As the display's record keeps them: "input3::numlock=1:kbd-numlock input3::capslock=0:none".
 std::string record(std::span<const SavedLed> leds);
-// Only what is well formed; the caller keeps only the LEDs it knows.
+// Only what is well formed; the caller keeps only the LEDs it knows. A trigger other than "none"
+// or a keyboard's own (kbd-*, at most 64 characters) is read as unknown.
 std::vector<SavedLed> parseRecord(std::string_view text);
 
 }  // namespace blinkolux

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 namespace blinkolux {
 
@@ -17,6 +18,11 @@ struct Free {
   void operator()(char* text) const { std::free(text); }
 };
 using CString = std::unique_ptr<char, Free>;
+
+std::string_view senderOf(sd_bus_message* message) {
+  const char* sender = sd_bus_message_get_sender(message);
+  return sender != nullptr ? sender : "";
+}
 
 }  // namespace
 
@@ -46,22 +52,57 @@ void LogindSession::attach(sd_event* event, std::function<void()> onChanged) {
   const int got = sd_bus_get_property_string(bus_.get(), kLogind, kSession, kSessionInterface, "Id",
                                              nullptr, &id);
   const CString ownedId(id);
-  if (got >= 0 && sd_bus_path_encode("/org/freedesktop/login1/session", id, &path) >= 0) {
-    const CString ownedPath(path);
-    sd_bus_slot* match = nullptr;
-    if (sd_bus_match_signal(bus_.get(), &match, kLogind, path, "org.freedesktop.DBus.Properties",
-                            "PropertiesChanged", onPropertiesChanged, this) >= 0) {
-      match_.reset(match);
-      return;
-    }
-  }
-  throw std::runtime_error("cannot follow the logind session: no signals from logind");
+  if (got < 0 || sd_bus_path_encode("/org/freedesktop/login1/session", id, &path) < 0)
+    throw std::runtime_error("cannot follow the logind session: logind did not name it");
+  const CString ownedPath(path);
+  sessionPath_ = path;
+  // Anyone on the system bus may send signals to us: only logind's count, by its unique name,
+  // which a restart of logind changes.
+  sd_bus_slot* ownerMatch = nullptr;
+  if (sd_bus_add_match(bus_.get(), &ownerMatch,
+                       "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+                       "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
+                       "arg0='org.freedesktop.login1'",
+                       onOwnerChanged, this) < 0)
+    throw std::runtime_error("cannot follow the logind session: no word from the bus");
+  ownerMatch_.reset(ownerMatch);
+  sd_bus_creds* creds = nullptr;
+  const char* owner = nullptr;
+  if (sd_bus_get_name_creds(bus_.get(), kLogind, SD_BUS_CREDS_UNIQUE_NAME, &creds) >= 0)
+    sd_bus_creds_get_unique_name(creds, &owner);
+  followLogind(owner);
+  sd_bus_creds_unref(creds);
 }
 
-int LogindSession::onPropertiesChanged(sd_bus_message* /*message*/, void* self,
+void LogindSession::followLogind(const char* owner) {
+  match_.reset();
+  logind_ = owner != nullptr ? owner : "";
+  sd_bus_slot* match = nullptr;
+  if (!logind_.empty() &&
+      sd_bus_match_signal(bus_.get(), &match, logind_.c_str(), sessionPath_.c_str(),
+                          "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                          onPropertiesChanged, this) >= 0)
+    match_.reset(match);
+}
+
+int LogindSession::onOwnerChanged(sd_bus_message* message, void* self, sd_bus_error* /*error*/) {
+  auto& session = *static_cast<LogindSession*>(self);
+  const char* name = nullptr;
+  const char* before = nullptr;
+  const char* after = nullptr;
+  if (senderOf(message) != "org.freedesktop.DBus" ||
+      sd_bus_message_read(message, "sss", &name, &before, &after) < 0)
+    return 0;
+  session.followLogind(after != nullptr && *after != '\0' ? after : nullptr);
+  if (session.onChanged_) session.onChanged_();  // a new logind: ask it
+  return 0;
+}
+
+// Only marks the session's state as stale: the next read asks logind, once.
+int LogindSession::onPropertiesChanged(sd_bus_message* message, void* self,
                                        sd_bus_error* /*error*/) {
   auto& session = *static_cast<LogindSession*>(self);
-  if (session.onChanged_) session.onChanged_();
+  if (senderOf(message) == session.logind_ && session.onChanged_) session.onChanged_();
   return 0;
 }
 

@@ -20,8 +20,8 @@ class LogindSession {
   bool found() const { return found_; }
   const std::string& seat() const { return seat_; }
 
-  // From now on its messages are taken when `event` runs, and `onChanged` is called when the
-  // session's properties change. Throws std::runtime_error with a one-line reason.
+  // From now on its messages are taken when `event` runs, and `onChanged` is called when logind
+  // says the session's properties changed. Throws std::runtime_error with a one-line reason.
   void attach(sd_event* event, std::function<void()> onChanged);
 
   bool active();  // asks logind: in the foreground
@@ -34,10 +34,15 @@ class LogindSession {
   void setBrightness(const std::string& led, bool on);
 
  private:
+  void followLogind(const char* owner);
   static int onPropertiesChanged(sd_bus_message* message, void* self, sd_bus_error* error);
+  static int onOwnerChanged(sd_bus_message* message, void* self, sd_bus_error* error);
 
   SdOwner<sd_bus> bus_;
+  std::string sessionPath_;  // as signals name it
+  std::string logind_;       // logind's unique name: the only sender that counts
   SdOwner<sd_bus_slot> match_;
+  SdOwner<sd_bus_slot> ownerMatch_;
   std::function<void()> onChanged_;
   std::string seat_;
   bool found_ = false;

@@ -162,6 +162,28 @@ bool XServerView::activated(const std::string& title) {
   return named;
 }
 
+unsigned long XServerView::holdSelection(const std::string& selection, const std::string& property,
+                                         int format, unsigned long named) {
+  const Window window =
+      XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
+  const Atom name = XInternAtom(display_, property.c_str(), False);
+  if (format == 32)
+    XChangeProperty(display_, window, name, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&named), 1);
+  if (format == 8)
+    XChangeProperty(display_, window, name, XA_WINDOW, 8, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&named), 1);
+  XSetSelectionOwner(display_, XInternAtom(display_, selection.c_str(), False), window,
+                     CurrentTime);
+  XSync(display_, False);
+  return window;
+}
+
+void XServerView::destroyWindow(unsigned long window) {
+  XDestroyWindow(display_, window);
+  XSync(display_, False);
+}
+
 void XServerView::closeWindow(unsigned long window) {
   XEvent event{};
   event.xclient.type = ClientMessage;

@@ -46,6 +46,11 @@ class XServerView {
   bool windowManagerRuns();
   // The window manager has made the window with this title the active one.
   bool activated(const std::string& title);
+  // Holds `selection` with a window of its own, whose `property` names `named` in `format` (8 or
+  // 32; none for 0). Destroying the window frees the selection.
+  unsigned long holdSelection(const std::string& selection, const std::string& property, int format,
+                              unsigned long named);
+  void destroyWindow(unsigned long window);
   // Asks the window to close, as a window manager's close box does.
   void closeWindow(unsigned long window);
 

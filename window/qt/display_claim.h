@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,12 +22,15 @@ class DisplayClaim {
   // Throws std::runtime_error with a one-line reason when there is no display.
   explicit DisplayClaim(const char* displayName = nullptr);
 
-  // False when another copy holds the display; that copy's window is then raised.
+  // False when another copy holds the display; that copy's window is then raised. Throws
+  // std::runtime_error with a one-line reason when something that isn't a running Blinkolux holds
+  // the claim.
   bool claim();
   // The window that a later copy raises.
   void setMainWindow(unsigned long window);
 
-  // What a copy that died had found on a keyboard of this kind; call after claim().
+  // What a copy that died had found on a keyboard of this kind; call after claim(). Anyone on the
+  // display can write it: a record over 64 KiB is not read.
   std::optional<std::string> leftBehind(std::string_view kind);
   void keep(std::string_view kind, std::string_view lamps);
   void forget();  // the lamps are back
@@ -34,11 +38,24 @@ class DisplayClaim {
   Display* display() const { return display_.get(); }
 
  private:
-  void raise(unsigned long holder);
+  unsigned long take();  // the selection where nobody holds it (None), else who does
+  std::optional<unsigned long> runningCopysWindow(unsigned long holder);
+  void raise(unsigned long window);
 
   DisplayConnection display_;
   unsigned long window_ = 0;  // holds the selection
   unsigned long saved_;       // the _BLINKOLUX_SAVED atom
 };
+
+// The window a property names, where it names one: type WINDOW, format 32, one item (Xlib hands
+// 32-bit items over as longs). Any client can write a property, in any format.
+inline std::optional<unsigned long> oneWindow(unsigned long type, int format, unsigned long count,
+                                              const unsigned char* data) {
+  constexpr unsigned long kWindowType = 33;  // XA_WINDOW
+  if (data == nullptr || type != kWindowType || format != 32 || count != 1) return std::nullopt;
+  unsigned long window = 0;
+  std::memcpy(&window, data, sizeof window);
+  return window;
+}
 
 }  // namespace blinkolux

@@ -19,6 +19,8 @@ namespace {
 
 std::atomic<bool> lost = false;
 QtMessageHandler qtHandler = nullptr;
+Display* qtDisplay = nullptr;
+XErrorHandler qtErrors = nullptr;
 
 void sayLost() {
   lost = true;
@@ -31,19 +33,36 @@ int displayLostHandler(Display* /*display*/) {
   std::exit(1);  // not _exit: the kernel's lamps are put back on the way out
 }
 
-// Qt says "The X11 connection broke (error 1). Did the X11 server die?", then calls exit(1).
+int onXError(Display* display, XErrorEvent* error) {
+  if (display == qtDisplay && qtErrors != nullptr) return qtErrors(display, error);
+  return 0;
+}
+
+// Qt says "The X11 connection broke (error 1). Did the X11 server die?", then calls exit(1). A
+// window that can't open at all is a fatal message, after which Qt would abort.
 void replaceQtsWords(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (message.startsWith(QStringLiteral("The X11 connection broke"))) {
     if (!lost) sayLost();
     return;
+  }
+  if (type == QtFatalMsg) {
+    const QByteArray line =
+        "blinkolux: the window cannot open: " + message.section(u'\n', 0, 0).toUtf8() + '\n';
+    (void)!write(STDERR_FILENO, line.data(), static_cast<std::size_t>(line.size()));
+    std::exit(1);
   }
   if (qtHandler != nullptr) qtHandler(type, context, message);
 }
 
 }  // namespace
 
-void exitWhenTheDisplayIsLost() {
+void handleXErrors(Display* qtDisplayIfAny) {
   XSetIOErrorHandler(displayLostHandler);
+  const XErrorHandler previousErrors = XSetErrorHandler(onXError);
+  if (qtDisplayIfAny != nullptr && previousErrors != onXError) {
+    qtDisplay = qtDisplayIfAny;
+    qtErrors = previousErrors;
+  }
   const QtMessageHandler previous = qInstallMessageHandler(replaceQtsWords);
   if (previous != replaceQtsWords) qtHandler = previous;
 }

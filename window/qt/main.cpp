@@ -47,8 +47,9 @@ struct KernelLamps {
 } kernelLamps;
 
 void setQtEnvironment() {
-  // The window lives on the X display, where the one copy is claimed, in Wayland sessions too.
-  setenv("QT_QPA_PLATFORM", "xcb", 0);
+  // The window lives on the X display, where the one copy is claimed and the lamps are chosen, in
+  // Wayland sessions too.
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
   // The lamp mirror repaints a few hundred pixels a step: sent as shared memory, each would cost
   // two more wake-ups a step waiting for the server to be done with it.
   setenv("QT_XCB_NO_MITSHM", "1", 0);
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   setQtEnvironment();
-  exitWhenTheDisplayIsLost();
+  handleXErrors();
   // The display first: without it there is nothing to show and no lamp to touch.
   std::unique_ptr<DisplayClaim> claim;
   KeyboardChoice choice;
@@ -155,7 +156,9 @@ int main(int argc, char** argv) {
   putBackLeftBehind(*claim, choice.kind, *choice.keyboard);
 
   QApplication app(argc, argv);
-  exitWhenTheDisplayIsLost();  // again: QApplication has set Xlib's handler to Qt's
+  // Again: QApplication has set Xlib's handlers to Qt's.
+  const auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
+  handleXErrors(x11 != nullptr ? x11->display() : nullptr);
   const int status = run(app, *claim, *choice.keyboard, choice.kind, *signalPipe);
   kernelLamps.putBack();
   claim->forget();

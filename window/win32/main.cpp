@@ -6,6 +6,7 @@
 #include "lamps/win32/win32_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
+#include "window/win32/single_instance.h"
 #include "window/win32/win32_window.h"
 
 #ifdef BLINKOLUX_REPORT_LAMPS
@@ -23,14 +24,15 @@ static void reportLamps(const blinkolux::Lamps& loaded, const blinkolux::Lamps& 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int /*show*/) {
   using namespace blinkolux;
-  // One copy per session, or two would fight over the lamps: a later one raises the first.
-  CreateMutexW(nullptr, FALSE, L"Local\\Blinkolux");
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    if (const HWND running = FindWindowW(L"Blinkolux", L"Blinkolux")) {
-      ShowWindow(running, SW_RESTORE);
-      SetForegroundWindow(running);
-    }
-    return 0;
+  const SingleInstance instance;
+  if (instance.outcome() == SingleInstance::Outcome::RunningCopyRaised) return 0;
+  if (instance.outcome() == SingleInstance::Outcome::NameTaken) {
+    // No console to say it on.
+    MessageBoxW(nullptr,
+                L"Another program holds Blinkolux's name in this session, so Blinkolux can't "
+                L"tell whether it already runs, and does not start.",
+                L"Blinkolux", MB_OK | MB_ICONERROR);
+    return 1;
   }
   User32 user32;
   Win32Keyboard keyboard(user32);

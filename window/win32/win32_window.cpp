@@ -215,10 +215,11 @@ bool Win32Window::deferredWhileBusy(UINT message, WPARAM w, LPARAM l) {
   return true;
 }
 
+// Any program can send these: only our own controls' ids count.
 void Win32Window::onCommand(WPARAM w) {
-  if (HIWORD(w) != BN_CLICKED) return;
-  const auto id = static_cast<ControlId>(LOWORD(w) - kFirstControlId);
-  if (control(id) == nullptr) return;
+  const int number = LOWORD(w) - kFirstControlId;
+  if (HIWORD(w) != BN_CLICKED || number < 0 || number >= static_cast<int>(kControls.size())) return;
+  const auto id = static_cast<ControlId>(number);
   if (kControls[static_cast<std::size_t>(id)].kind == ControlKind::CheckBox)
     form_.setValue(id, SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
   clicking_ = true;
@@ -236,12 +237,20 @@ void Win32Window::onActivate(WPARAM w) {
   }
 }
 
-void Win32Window::onDpiChanged(WPARAM w, LPARAM l) {
+// Any program can post this too: the DPI is the window's own, and the rectangle Windows suggests
+// is taken only where there is one that fits a frame at that DPI.
+void Win32Window::onDpiChanged(LPARAM l) {
+  const int dpi = windowDpi(window_);
+  const SIZE frame = frameSize(dpi);
   const auto* suggested = reinterpret_cast<const RECT*>(l);
-  SetWindowPos(window_, nullptr, suggested->left, suggested->top,
-               suggested->right - suggested->left, suggested->bottom - suggested->top,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-  layOut(HIWORD(w));
+  if (suggested != nullptr && suggested->right - suggested->left == frame.cx &&
+      suggested->bottom - suggested->top == frame.cy)
+    SetWindowPos(window_, nullptr, suggested->left, suggested->top, frame.cx, frame.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  else
+    SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  layOut(dpi);
 }
 
 LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
@@ -259,7 +268,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
       onActivate(w);
       return 0;
     case WM_DPICHANGED:
-      onDpiChanged(w, l);
+      onDpiChanged(l);
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;

@@ -42,7 +42,7 @@ class Win32Window {
   bool deferredWhileBusy(UINT message, WPARAM w, LPARAM l);
   void onCommand(WPARAM w);
   void onActivate(WPARAM w);
-  void onDpiChanged(WPARAM w, LPARAM l);
+  void onDpiChanged(LPARAM l);
   bool busy() const { return clicking_ || form_.timers.running(); }
   void addControl(const ControlDescription& c);
   void layOut(int dpi);
