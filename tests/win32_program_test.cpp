@@ -17,6 +17,33 @@ namespace {
 
 std::string program;  // the reporting build of blinkolux.exe, from the command line
 
+// A process started with nothing of ours handed down, freed with this object.
+struct Started {
+  explicit Started(std::string commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+      info = {};
+  }
+  ~Started() {
+    if (info.hProcess == nullptr) return;
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 0);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+  // Its exit status once it ends within `ms`, else STILL_ACTIVE.
+  DWORD exitCode(DWORD ms) const {
+    DWORD status = STILL_ACTIVE;
+    if (WaitForSingleObject(info.hProcess, ms) == WAIT_OBJECT_0)
+      GetExitCodeProcess(info.hProcess, &status);
+    return status;
+  }
+  PROCESS_INFORMATION info{};
+};
+
 bool contains(const std::vector<std::string>& seen, const std::vector<std::string>& run) {
   return std::search(seen.begin(), seen.end(), run.begin(), run.end()) != seen.end();
 }
@@ -134,18 +161,7 @@ TEST_F(Win32Program, RunsAndSteersTheLightAndPutsTheLampsBackWithinASecondOfClos
 }
 
 TEST_F(Win32Program, ASecondCopyLeavesTheFirstAloneAndExits0) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION second{};
-  std::string commandLine = program;
-  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &second));
-  ASSERT_EQ(WaitForSingleObject(second.hProcess, 5000), WAIT_OBJECT_0);
-  DWORD status = 1;
-  GetExitCodeProcess(second.hProcess, &status);
-  EXPECT_EQ(status, 0U);
-  CloseHandle(second.hThread);
-  CloseHandle(second.hProcess);
+  EXPECT_EQ(Started(program).exitCode(5000), 0U);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_EQ(FindWindowW(L"Blinkolux", L"Blinkolux"), window);
   PostMessageW(window, WM_CLOSE, 0, 0);
@@ -157,25 +173,14 @@ TEST_F(Win32Program, ASecondCopyLeavesTheFirstAloneAndExits0) {
 TEST(Win32ProgramName, HeldByAnotherKindOfObjectGetsAMessageAndExit1) {
   const HANDLE squatter = CreateEventW(nullptr, FALSE, FALSE, instanceName().c_str());
   ASSERT_NE(squatter, nullptr);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  std::string commandLine = program;
-  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &started));
+  const Started started(program);
   HWND message = nullptr;
   for (int i = 0; i < 500 && message == nullptr; ++i, Sleep(10))
     message = FindWindowW(L"#32770", L"Blinkolux");
   EXPECT_NE(message, nullptr);
   EXPECT_EQ(FindWindowW(L"Blinkolux", L"Blinkolux"), nullptr);
   PostMessageW(message, WM_COMMAND, IDOK, 0);
-  EXPECT_EQ(WaitForSingleObject(started.hProcess, 5000), WAIT_OBJECT_0);
-  DWORD status = 0;
-  GetExitCodeProcess(started.hProcess, &status);
-  EXPECT_EQ(status, 1U);
-  if (status == STILL_ACTIVE) TerminateProcess(started.hProcess, 0);
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
+  EXPECT_EQ(started.exitCode(5000), 1U);
   CloseHandle(squatter);
 }
 
@@ -183,15 +188,7 @@ TEST(Win32ProgramName, HeldByAnotherKindOfObjectGetsAMessageAndExit1) {
 TEST_F(Win32Program, PutsTheLampsBackWhenTheSessionEnds) {
   click(ControlId::Command3);
   watch(600);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION wineboot{};
-  std::string commandLine = "wineboot.exe --end-session";
-  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &wineboot));
-  WaitForSingleObject(wineboot.hProcess, 5000);
-  CloseHandle(wineboot.hThread);
-  CloseHandle(wineboot.hProcess);
+  Started("wineboot.exe --end-session").exitCode(5000);
   ASSERT_EQ(WaitForSingleObject(process.hProcess, 1000), WAIT_OBJECT_0);
   const std::string lampsReported = report();
   ASSERT_EQ(lampsReported.size(), 22U) << lampsReported;
