@@ -64,10 +64,6 @@ void sleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void click(unsigned long window, int x, int y) {
-  output("xdotool mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " +
-         std::to_string(y) + " click 1");
-}
 void keys(const std::string& keys) {
   output("xdotool key --delay 5 " + keys);
 }
@@ -147,11 +143,11 @@ class Bench {
 
   // A show from its button: every lamp change against its step's time, counted from the click
   // (when the lamps go dark), the whole show's length, and the running light's return.
-  void measureShow(const Running& program, const std::string& scenario, int x, int y,
+  void measureShow(const Running& program, const std::string& scenario, blinkolux::ControlId button,
                    const std::vector<int>& intervals, int nominalMs, int watchMs) {
     const blinkolux::Lamps lampsBefore = view.indicators();
     view.discardChanges();
-    click(program.window, x, y);
+    clickOn(program.window, button);
     const auto seen = steps(view.watch(watchMs), lampsBefore);
     Row row{"blinkolux", scenario, {}};
     if (seen.size() < 3) {
@@ -248,7 +244,7 @@ int main(int argc, char** argv) {
     ref.child->wait(3000);
 
     auto blinkolux = bench.start({program}, "Blinkolux");
-    click(blinkolux.window, 272, 12);  // untick "Random events"
+    clickOn(blinkolux.window, blinkolux::ControlId::Check1);  // untick "Random events"
     sleepMs(1000);
     bench.measureRunning(blinkolux, "blinkolux", 100, seconds / 2);
     bench.view.closeWindow(blinkolux.window);
@@ -261,8 +257,9 @@ int main(int argc, char** argv) {
   ref.child->wait(3000);
 
   auto blinkolux = bench.start({program}, "Blinkolux");
-  click(blinkolux.window, 272, 12);  // untick "Random events"; the focus is on it now
-  keys("shift+Tab");                 // to the slider
+  // Untick "Random events"; the focus is on it now.
+  clickOn(blinkolux.window, blinkolux::ControlId::Check1);
+  keys("shift+Tab");  // to the slider
   keys("End");
   sleepMs(2000);
   bench.measureRunning(blinkolux, "blinkolux", 1000, seconds);
@@ -275,10 +272,10 @@ int main(int argc, char** argv) {
     keys("Right");
   sleepMs(500);
   // The first show after start plays from step 0, later ones from step 1.
-  bench.measureShow(blinkolux, "show 1, first", 356, 36, showIntervals(0, 17, 400, 200), 6000,
-                    7200);
-  bench.measureShow(blinkolux, "show 2, later", 432, 36, showIntervals(1, 50, 250, 120), 7430,
-                    8600);
+  bench.measureShow(blinkolux, "show 1, first", blinkolux::ControlId::Command2,
+                    showIntervals(0, 17, 400, 200), 6000, 7200);
+  bench.measureShow(blinkolux, "show 2, later", blinkolux::ControlId::Command3,
+                    showIntervals(1, 50, 250, 120), 7430, 8600);
   rss["blinkolux"] = peakRssMb(blinkolux.child->pid());
   bench.view.closeWindow(blinkolux.window);
   blinkolux.child->wait(3000);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lamps/lamps.h"
+#include "window/window_table.h"
 
 using Display = struct _XDisplay;
 
@@ -62,6 +63,9 @@ class XServerView {
   Display* display_;
   std::array<int, 3> indicatorIndex_{};
 };
+
+// A click at the middle of a control of the window, where the window table places it (96 DPI).
+void clickOn(unsigned long window, ControlId id);
 
 // Whether `holds` came true within `ms`, asked every 5 ms.
 bool waitFor(const std::function<bool()>& holds, int ms);

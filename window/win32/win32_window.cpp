@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "window/win32/dpi.h"
 #include "window/win32/message_loop.h"
 #include "window/win32/placement.h"
 
@@ -15,56 +16,10 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"Blinkolux";
 constexpr int kFirstControlId = 100;
-// A fixed dialog frame with a title bar and close box, and no minimise or maximise.
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 constexpr int kSmallestFont = 6;  // px: captions shrink no further
 
 int commandId(ControlId id) {
   return kFirstControlId + static_cast<int>(id);
-}
-
-// Windows 10's per-monitor calls, where there are any: the exe still starts on Windows 7.
-template <typename Function>
-Function fromUser32(const char* name) {
-  return reinterpret_cast<Function>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
-int systemDpi() {
-  const WindowDc screen(nullptr);
-  return GetDeviceCaps(screen.get(), LOGPIXELSY);
-}
-
-int windowDpi(HWND window) {
-  static const auto getDpiForWindow = fromUser32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
-  const int dpi = getDpiForWindow != nullptr ? static_cast<int>(getDpiForWindow(window)) : 0;
-  return dpi > 0 ? dpi : systemDpi();
-}
-
-SIZE frameSize(int dpi) {
-  static const auto adjustForDpi =
-      fromUser32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
-  RECT frame{0, 0, pixels(kClientWidth, dpi), pixels(kClientHeight, dpi)};
-  if (adjustForDpi != nullptr)
-    adjustForDpi(&frame, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi));
-  else
-    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  return {frame.right - frame.left, frame.bottom - frame.top};
-}
-
-// The system's message font, at `dpi`.
-LOGFONTW messageFont(int dpi) {
-  static const auto parametersForDpi =
-      fromUser32<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (parametersForDpi != nullptr && parametersForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics,
-                                                      &metrics, 0, static_cast<UINT>(dpi)) != 0)
-    return metrics.lfMessageFont;
-  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, systemDpi());
-  return metrics.lfMessageFont;
 }
 
 // What a control's caption needs: buttons and check boxes measure themselves (borders and the
