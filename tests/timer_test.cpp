@@ -100,17 +100,26 @@ TEST_F(TimerTest, APauseRunsNothingAndWhatFellDueIsDeliveredOnceAfterIt) {
                                        {"often", 630}}));
 }
 
-TEST_F(TimerTest, LateHandlersSeeTheirDeadlineAndTheScheduleDoesNotDrift) {
+// After a stall: the periodic schedule goes on from the deadlines, but an interval that a late
+// handler sets, or a timer it enables, counts from the moment it really runs.
+TEST_F(TimerTest, ALateHandlerCountsNewIntervalsFromWhenItRunsAndTheScheduleDoesNotDrift) {
   Timer& timer = make("t", {100, true});
-  onRun = [&](const std::string&) {
-    if (set.now() == 200) timer.setInterval(50);  // from the deadline, not the late moment
+  Timer& show = make("show", {400, false});
+  onRun = [&](const std::string& name) {
+    if (name == "t" && set.now() == 209) {
+      timer.setInterval(50);
+      show.setEnabled(true);
+    }
   };
-  for (Millis late : {107, 209, 255, 301}) {
+  for (Millis late : {107, 209, 262}) {
     clock.sleepUntil(late);
     EXPECT_TRUE(set.runNextDue());
     EXPECT_FALSE(set.runNextDue());
   }
-  EXPECT_EQ(runs, (std::vector<Expiry>{{"t", 100}, {"t", 200}, {"t", 250}, {"t", 300}}));
+  EXPECT_EQ(runs, (std::vector<Expiry>{{"t", 107}, {"t", 209}, {"t", 262}}));
+  EXPECT_EQ(set.nextDeadline(), 309);  // 259 + 50, not 262 + 50
+  timer.setEnabled(false);
+  EXPECT_EQ(set.nextDeadline(), 609);
 }
 
 TEST_F(TimerTest, AnIdleTimerIsSkippedAndResumesOnItsScheduleAfterNow) {

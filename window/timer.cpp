@@ -32,7 +32,6 @@ void TimerSet::pause(Millis ms) {
   // From the moment it starts: a handler that runs late still pauses for all of `ms`.
   const Millis until = clock_.now() + ms;
   clock_.sleepUntil(until);
-  if (inHandler_) handlerNow_ = until;
 }
 
 namespace {
@@ -69,8 +68,6 @@ bool TimerSet::runNextDue() {
       due = timer;
   if (due == nullptr) return false;
 
-  // Logical time never runs backwards: an expiry delivered after a pause runs at the pause's end.
-  handlerNow_ = std::max(handlerNow_, due->deadline_);
   due->deadline_ = firstAfter(due->deadline_ + due->interval_, due->interval_, clockNow);
 
   inHandler_ = true;

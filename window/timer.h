@@ -27,9 +27,12 @@ struct TimerDescription {
 };
 
 // A periodic timer of the window. Its countdown rules:
-// - enabling a stopped timer starts one interval from now; enabling a running one changes nothing;
-// - assigning a different interval restarts the countdown from now, the same interval leaves it
-//   running (the 1 ms speed poll assigns the running light's interval at every expiry);
+// - enabling a stopped timer starts one interval from now, the moment it really is, also inside a
+//   handler that runs late (after a stall, a show's first step still gets its full interval);
+//   enabling a running one changes nothing;
+// - assigning a different interval restarts the countdown from now in the same way, the same
+//   interval leaves it running (the 1 ms speed poll assigns the running light's interval at every
+//   expiry);
 // - intervals below 1 ms count as 1 ms, so no timer can spin.
 class Timer {
  public:
@@ -62,8 +65,8 @@ class Timer {
 // only wakes it at the earliest deadline, so its own timers never define the countdown rules.
 //
 // Delivery rules:
-// - deadlines follow the schedule (last deadline + interval), not the moment a handler ran;
-// - inside a handler, now() is the deadline the timer was due at, so lateness is not carried on;
+// - deadlines follow the schedule (last deadline + interval), not the moment a handler ran, so a
+//   late handler carries no lateness into the periodic schedule;
 // - expiries due at the same moment run in the order the timers were made (the window's table);
 // - an expiry that fell due while a handler ran or paused is delivered once, as soon as that
 //   handler returns; periods missed meanwhile are skipped, not replayed.
@@ -73,7 +76,7 @@ class TimerSet {
   TimerSet(const TimerSet&) = delete;
   TimerSet& operator=(const TimerSet&) = delete;
 
-  Millis now() const { return inHandler_ ? handlerNow_ : clock_.now(); }
+  Millis now() const { return clock_.now(); }
   bool running() const { return inHandler_; }  // a handler, or its pause
 
   // Blocks the thread: no handler and no other event runs meanwhile.
@@ -94,7 +97,6 @@ class TimerSet {
   Clock& clock_;
   std::vector<Timer*> timers_;
   std::function<void()> settle_ = [] {};
-  Millis handlerNow_ = 0;
   bool inHandler_ = false;
 };
 
