@@ -6,6 +6,7 @@ set(svg ${PROJECT_SOURCE_DIR}/data/blinkolux.svg)
 
 # Made at build time: the icon's PNG sizes, the man page and changelog compressed as Debian wants.
 set(made)
+set(blinkolux_icon_pngs)
 foreach(size 16 24 32 48 64 128 256)
   set(png ${PROJECT_BINARY_DIR}/icons/${size}/${app_id}.png)
   add_custom_command(OUTPUT ${png}
@@ -14,6 +15,7 @@ foreach(size 16 24 32 48 64 128 256)
                      DEPENDS ${svg} WORKING_DIRECTORY ${PROJECT_BINARY_DIR} VERBATIM)
   install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
   list(APPEND made ${png})
+  list(APPEND blinkolux_icon_pngs ${png})
 endforeach()
 foreach(file blinkolux.1 changelog)
   add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${file}.gz

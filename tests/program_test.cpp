@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -142,7 +143,17 @@ bool shows(const std::vector<Step>& steps, const std::string& lamps) {
   return std::any_of(steps.begin(), steps.end(), [&](const Step& s) { return s.lamps == lamps; });
 }
 
+// The desktop entry's StartupWMClass, which ties a window to its launcher and icon.
+std::string startupWmClass() {
+  std::ifstream entry(BLINKOLUX_DESKTOP_ENTRY);
+  for (std::string line; std::getline(entry, line);)
+    if (line.starts_with("StartupWMClass=")) return line.substr(line.find('=') + 1);
+  return "";
+}
+
 TEST_F(RunningProgram, RunsNumScrollCapsAStepEvery100MsAndPutsTheLampsBackWhenClosed) {
+  EXPECT_EQ(view.windowClass(window), startupWmClass());
+  EXPECT_GE(view.iconSize(window), 2U + 16 * 16);  // its own icon, from 16 px on
   const auto steps = watchSteps(1000);
   std::size_t first = 0;
   while (first < steps.size() && steps[first].lamps != "N..")

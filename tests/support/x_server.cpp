@@ -116,6 +116,26 @@ std::size_t XServerView::pixels(unsigned long window, int x, int y, int width, i
   return hash;
 }
 
+std::string XServerView::windowClass(unsigned long window) {
+  XClassHint hint{};
+  if (XGetClassHint(display_, window, &hint) == 0) return "";
+  std::string name = hint.res_class != nullptr ? hint.res_class : "";
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+  return name;
+}
+
+unsigned long XServerView::iconSize(unsigned long window) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(display_, window, XInternAtom(display_, "_NET_WM_ICON", False), 0, 1 << 20,
+                     False, XA_CARDINAL, &type, &format, &count, &left, &data);
+  if (data != nullptr) XFree(data);
+  return count;
+}
+
 unsigned long XServerView::findWindow(const std::string& title) {
   Window root = 0, parent = 0, *children = nullptr;
   unsigned count = 0;

@@ -42,6 +42,11 @@ class XServerView {
   // What a rectangle of a window shows, as one number: equal pixels, equal numbers.
   std::size_t pixels(unsigned long window, int x, int y, int width, int height);
 
+  // What the window manager and launchers see of a window: its WM_CLASS class, and how many
+  // numbers its _NET_WM_ICON holds (0 without an icon).
+  std::string windowClass(unsigned long window);
+  unsigned long iconSize(unsigned long window);
+
   // The top-level window with this title, or 0.
   unsigned long findWindow(const std::string& title);
   bool windowManagerRuns();

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
+#include <QIcon>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <cstdio>
@@ -45,6 +46,17 @@ struct KernelLamps {
   void abandon() { keyboard.reset(); }
   std::unique_ptr<KernelKeyboard> keyboard;
 } kernelLamps;
+
+// The installed theme's icon, else the PNGs inside the program; and the desktop entry that
+// launchers and taskbars tie the window to (its StartupWMClass is the window's WM_CLASS).
+void presentAsDesktopProgram() {
+  constexpr const char* kAppId = "io.github.blinkolux.Blinkolux";
+  QIcon inside;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256})
+    inside.addFile(QStringLiteral(":/icons/%1/%2.png").arg(size).arg(QLatin1String(kAppId)));
+  QApplication::setWindowIcon(QIcon::fromTheme(QLatin1String(kAppId), inside));
+  QGuiApplication::setDesktopFileName(QLatin1String(kAppId));
+}
 
 void setQtEnvironment() {
   // The window lives on the X display, where the one copy is claimed and the lamps are chosen, in
@@ -159,6 +171,7 @@ int main(int argc, char** argv) {
   // Again: QApplication has set Xlib's handlers to Qt's.
   const auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
   handleXErrors(x11 != nullptr ? x11->display() : nullptr);
+  presentAsDesktopProgram();
   const int status = run(app, *claim, *choice.keyboard, choice.kind, *signalPipe);
   kernelLamps.putBack();
   claim->forget();
