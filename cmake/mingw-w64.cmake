@@ -16,6 +16,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # No runtime DLL beside the exe: the C++ runtime and winpthreads are linked in.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -s")
+# Terminal-Server aware; no time stamp, so that two builds of the same source are the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -s -Wl,--tsaware -Wl,--no-insert-timestamp")
 # Tests run under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -74,6 +74,20 @@ TEST_F(GuiTest, TheLampMirrorPaintsEveryChangeAtOnceAndNothingElse) {
   EXPECT_EQ(paints, mirrorTimeline());
 }
 
+// Its pictures are kept, but drawn anew in a new theme's colours.
+TEST_F(GuiTest, TheLampMirrorFollowsThePalette) {
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  auto* mirror = window.findChild<LampMirror*>();
+  const auto corner = [mirror] { return mirror->grab().toImage().pixelColor(0, 0); };
+  const QColor before = corner();
+  QPalette red = window.palette();
+  red.setColor(QPalette::Window, Qt::red);
+  window.setPalette(red);
+  EXPECT_EQ(corner(), QColor(Qt::red));
+  EXPECT_NE(before, QColor(Qt::red));
+}
+
 TEST_F(GuiTest, TheWindowHasItsCaptionSizeAndEveryControlWhereTheTableSays) {
   EXPECT_EQ(window.windowTitle(), "Blinkolux");
   EXPECT_EQ(window.size(), QSize(476, 52));

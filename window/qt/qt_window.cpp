@@ -115,6 +115,10 @@ QPixmap LampMirror::draw() const {
 }
 
 void LampMirror::paintEvent(QPaintEvent* /*event*/) {
+  // The pictures have the background and the scale in them: a new theme or screen draws anew.
+  const std::pair look{palette().color(backgroundRole()).rgba(), devicePixelRatioF()};
+  if (look != drawnFor_) pictures_.clear();
+  drawnFor_ = look;
   unsigned state = 0;
   for (std::size_t i = 0; i < kLampNames.size(); ++i)
     state |= (form_.lampsShown[i] ? 1U : 0U) << i | (form_.lampsDriven[i] ? 8U : 0U) << i;

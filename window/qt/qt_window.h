@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <map>
+#include <utility>
 
 #include <string_view>
 
@@ -32,6 +33,7 @@ class LampMirror final : public QWidget {
   QPixmap draw() const;
   const Form1& form_;
   std::map<unsigned, QPixmap> pictures_;  // one for each state shown so far: a step only copies
+  std::pair<QRgb, qreal> drawnFor_{};     // the background and scale they were drawn with
 };
 
 // The Qt front-end of Form1: builds the widgets from the window table, forwards their events, and
