@@ -160,6 +160,21 @@ TEST_F(Win32Program, RunsAndSteersTheLightAndPutsTheLampsBackWithinASecondOfClos
   EXPECT_EQ(lampsReported.substr(7, 3), lampsReported.substr(18, 3)) << lampsReported;
 }
 
+// The system menu and a move by keyboard run loops of Windows' own inside the program.
+TEST_F(Win32Program, TheLightKeepsRunningWhileWindowsRunsItsOwnLoops) {
+  click(ControlId::Check1);  // no random events in the way
+  for (const WPARAM command : {SC_KEYMENU, SC_MOVE}) {
+    PostMessageW(window, WM_SYSCOMMAND, command, command == SC_KEYMENU ? ' ' : 0);
+    Sleep(200);
+    EXPECT_TRUE(contains(watch(1000), {"N..", "..S", ".C.", "N.."})) << command;
+    for (int i = 0; i < 2; ++i)
+      PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    Sleep(200);
+  }
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 2000), WAIT_OBJECT_0);
+}
+
 TEST_F(Win32Program, ASecondCopyLeavesTheFirstAloneAndExits0) {
   EXPECT_EQ(Started(program).exitCode(5000), 0U);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));

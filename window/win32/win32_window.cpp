@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -16,6 +17,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"Blinkolux";
 constexpr int kFirstControlId = 100;
+constexpr UINT_PTR kModalLoopTimer = 1;
 constexpr int kSmallestFont = 6;  // px: captions shrink no further
 
 int commandId(ControlId id) {
@@ -208,9 +210,33 @@ void Win32Window::onDpiChanged(LPARAM l) {
   layOut(dpi);
 }
 
+// Windows' own loops (the system menu, moving or sizing by the title bar) never come back to our
+// message loop while they run, but do dispatch a window timer's messages: one keeps the timers
+// going meanwhile, woken at their next deadline.
+void Win32Window::armModalLoopTimer() {
+  const auto deadline = form_.timers.nextDeadline();
+  const Millis wait = deadline ? *deadline - form_.timers.now() : 1000;
+  SetTimer(window_, kModalLoopTimer,
+           static_cast<UINT>(std::clamp<Millis>(wait, USER_TIMER_MINIMUM, 1 << 30)), nullptr);
+}
+
 LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
   if (deferredWhileBusy(message, w, l)) return 0;
   switch (message) {
+    case WM_ENTERMENULOOP:
+    case WM_ENTERSIZEMOVE:
+      armModalLoopTimer();
+      return 0;
+    case WM_TIMER:
+      if (w != kModalLoopTimer) break;
+      while (form_.timers.runNextDue()) {
+      }
+      armModalLoopTimer();
+      return 0;
+    case WM_EXITMENULOOP:
+    case WM_EXITSIZEMOVE:
+      KillTimer(window_, kModalLoopTimer);
+      return 0;
     case WM_COMMAND:
       onCommand(w);
       return 0;
@@ -239,8 +265,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
       PostQuitMessage(0);
       return 0;
     default:
-      return DefWindowProcW(window_, message, w, l);
+      break;
   }
+  return DefWindowProcW(window_, message, w, l);
 }
 
 bool Win32Window::pump() {

@@ -43,6 +43,7 @@ class Win32Window {
   void onCommand(WPARAM w);
   void onActivate(WPARAM w);
   void onDpiChanged(LPARAM l);
+  void armModalLoopTimer();
   bool busy() const { return clicking_ || form_.timers.running(); }
   void addControl(const ControlDescription& c);
   void layOut(int dpi);
