@@ -19,7 +19,7 @@ namespace blinkolux {
 
 namespace {
 
-// logind starts a process for every request: one an LED per frame is as many as a lamp can show.
+// logind starts a process for every request: one request per LED a frame is all a lamp can show.
 constexpr long long kRequestSpacing = 16;  // ms
 
 long long millisecondsNow() {
