@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -145,12 +146,19 @@ TEST_F(GuiTest, ClicksByPositionReachTheirHandlers) {
   EXPECT_EQ(form.Check1.Value, 0);
 }
 
+// Read aloud and in its tooltip as "Speed", "100 ms per step", following it as it moves.
 TEST_F(GuiTest, TheSliderSetsTheRunningLightsInterval) {
   QWidget* slider = at(ControlId::Slider1);
+  QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(slider);
+  ASSERT_NE(spoken, nullptr);
+  EXPECT_EQ(spoken->text(QAccessible::Name), "Speed");
+  EXPECT_EQ(spoken->text(QAccessible::Value), "100 ms per step");
   slider->setFocus();
   QTest::keyClick(slider, Qt::Key_PageUp);
   QTest::keyClick(slider, Qt::Key_Right);
   EXPECT_EQ(form.Slider1.Value, 106);
+  EXPECT_EQ(spoken->text(QAccessible::Value), "106 ms per step");
+  EXPECT_EQ(slider->toolTip(), "106 ms per step");
   clock.advanceBy(form.timers, 1);
   EXPECT_EQ(form.Timer1.interval(), 106);
   QTest::keyClick(slider, Qt::Key_Home);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "lamps/lamps.h"
@@ -72,6 +73,12 @@ struct Circle {
 constexpr Circle lampCircle(std::size_t index, int width, int height) {
   const int third = width / 3, side = (height < third ? height : third) - 1;
   return {third * static_cast<int>(index) + (third - side) / 2, (height - side) / 2, side};
+}
+
+// The slider as it is read aloud and shown in its tooltip: named after its label, with its value
+// in what it means.
+inline std::string speedText(int ms) {
+  return std::to_string(ms) + " ms per step";
 }
 
 // The slider's range: its position is the running light's step in ms, and never 0.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window/qt/qt_window.h"
 
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QHelpEvent>
 #include <QLabel>
@@ -12,6 +13,41 @@
 #include <algorithm>
 
 namespace blinkolux {
+
+namespace {
+
+// The slider as assistive technology reads it: "Speed", "100 ms per step".
+class SpeedAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit SpeedAccessible(QSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+  QString text(QAccessible::Text text) const override {
+    if (text == QAccessible::Name) return toQString(control(ControlId::Label1).caption);
+    if (text == QAccessible::Value) return toQString(speedText(slider()->value()));
+    return QAccessibleWidget::text(text);
+  }
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
+  QVariant currentValue() const override { return slider()->value(); }
+  void setCurrentValue(const QVariant& value) override { slider()->setValue(value.toInt()); }
+  QVariant maximumValue() const override { return slider()->maximum(); }
+  QVariant minimumValue() const override { return slider()->minimum(); }
+  QVariant minimumStepSize() const override { return slider()->singleStep(); }
+
+ private:
+  QSlider* slider() const { return static_cast<QSlider*>(widget()); }
+};
+
+constexpr const char* kSpeedSlider = "blinkolux-speed";  // a property marking the slider
+
+QAccessibleInterface* speedAccessible(const QString& /*className*/, QObject* object) {
+  auto* slider = qobject_cast<QSlider*>(object);
+  return slider != nullptr && slider->property(kSpeedSlider).toBool() ? new SpeedAccessible(slider)
+                                                                      : nullptr;
+}
+
+}  // namespace
 
 QtWindow::QtWindow(Form1& form) : form_(form) {
   setWindowTitle(toQString(kWindowCaption));
@@ -44,13 +80,20 @@ void QtWindow::addControl(const ControlDescription& c) {
   QWidget* widget = nullptr;
   switch (c.kind) {
     case ControlKind::Slider: {
-      auto* slider = new QSlider(Qt::Horizontal, this);
+      // Marked before anything makes Qt ask how to read it aloud.
+      static const bool factory = (QAccessible::installFactory(speedAccessible), true);
+      (void)factory;
+      auto* slider = new QSlider(Qt::Horizontal);
+      slider->setProperty(kSpeedSlider, true);
+      slider->setParent(this);
       slider->setRange(kSliderMin, kSliderMax);
       slider->setSingleStep(kSliderSmallChange);
       slider->setPageStep(kSliderLargeChange);
       slider->setValue(c.value);
-      connect(slider, &QSlider::valueChanged, this, [this, id = c.id](int value) {
+      slider->setToolTip(toQString(speedText(c.value)));
+      connect(slider, &QSlider::valueChanged, this, [this, slider, id = c.id](int value) {
         form_.setValue(id, value);
+        slider->setToolTip(toQString(speedText(value)));
         rearm();
       });
       widget = slider;
