@@ -105,6 +105,8 @@ TEST_F(Win32WindowTest, HasItsCaptionFrameAndEveryControlWhereTheTableSays) {
     }
   }
   const HWND slider = window.control(ControlId::Slider1);
+  // Screen readers name it after the text before it.
+  EXPECT_EQ(GetWindow(slider, GW_HWNDPREV), window.control(ControlId::Label1));
   EXPECT_EQ(SendMessageW(slider, TBM_GETRANGEMIN, 0, 0), 1);
   EXPECT_EQ(SendMessageW(slider, TBM_GETRANGEMAX, 0, 0), 1000);
   EXPECT_EQ(SendMessageW(slider, TBM_GETPOS, 0, 0), 100);

@@ -64,8 +64,11 @@ Win32Window::Win32Window(Form1& form) : form_(form) {
   window_ =
       CreateWindowExW(kExStyle, kClassName, wide(kWindowCaption).c_str(), kStyle, CW_USEDEFAULT,
                       CW_USEDEFAULT, frame.cx, frame.cy, nullptr, nullptr, instance, this);
-  for (const ControlDescription& c : kControls)
-    addControl(c);
+  // The label first: screen readers name a control after the text before it, so the slider is
+  // read as "Speed". It takes no focus, so the tab order stays the table's.
+  for (const bool label : {true, false})
+    for (const ControlDescription& c : kControls)
+      if ((c.kind == ControlKind::Label) == label) addControl(c);
   mirror_ = std::make_unique<LampMirror>(window_, form_);
   form_.onLampsShown = [this] { mirror_->repaintNow(); };
 
