@@ -116,7 +116,8 @@ TEST_F(Win32WindowTest, HasItsCaptionFrameAndEveryControlWhereTheTableSays) {
   EXPECT_EQ(SendMessageW(window.control(ControlId::Check2), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
-TEST_F(Win32WindowTest, EveryCaptionFitsItsControl) {
+// Every caption can be read in full inside its control.
+void expectCaptionsFit(const Win32Window& window) {
   for (const ControlDescription& c : kControls) {
     const HWND child = window.control(c.id);
     const HDC dc = GetDC(child);
@@ -134,6 +135,32 @@ TEST_F(Win32WindowTest, EveryCaptionFitsItsControl) {
     EXPECT_LE(size.cx, room.right - room.left) << c.caption;
     EXPECT_LE(size.cy, room.bottom - room.top) << c.caption;
   }
+}
+
+TEST_F(Win32WindowTest, EveryCaptionFitsItsControl) {
+  expectCaptionsFit(window);
+}
+
+// The user's larger text (the message font at 16 px instead of 12) lays the window out larger, as
+// a higher DPI does, and every caption still fits.
+TEST(Win32TextSize, LargerTextLaysTheWindowOutLarger) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  const NONCLIENTMETRICSW saved = metrics;
+  metrics.lfMessageFont.lfHeight = -MulDiv(16, expectedDpi(), 96);
+  SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  {
+    VirtualClock clock;
+    VirtualKeyboard keyboard;
+    Form1 form(keyboard.driver, clock);
+    Win32Window window(form);
+    EXPECT_EQ(window.dpi(), expectedDpi() * 16 / 12);
+    expectLaidOutAt(window.handle(), window.dpi());
+    expectCaptionsFit(window);
+  }
+  SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof saved,
+                        const_cast<NONCLIENTMETRICSW*>(&saved), 0);
 }
 
 // As Windows sends it when the window moves to a monitor of another DPI, and as any other program

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "window/win32/dpi.h"
 
+#include <cstdlib>
+
 #include "window/win32/gdi.h"
 #include "window/window_table.h"
 
@@ -28,10 +30,10 @@ int windowDpi(HWND window) {
   return dpi > 0 ? dpi : systemDpi();
 }
 
-SIZE frameSize(int dpi) {
+SIZE frameSize(int layoutDpi, int dpi) {
   static const auto adjustForDpi =
       fromUser32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
-  RECT frame{0, 0, pixels(kClientWidth, dpi), pixels(kClientHeight, dpi)};
+  RECT frame{0, 0, pixels(kClientWidth, layoutDpi), pixels(kClientHeight, layoutDpi)};
   if (adjustForDpi != nullptr)
     adjustForDpi(&frame, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi));
   else
@@ -50,6 +52,12 @@ LOGFONTW messageFont(int dpi) {
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
   metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, systemDpi());
   return metrics.lfMessageFont;
+}
+
+int layoutDpi(int dpi) {
+  const int height = std::abs(messageFont(dpi).lfHeight);
+  const int standard = MulDiv(12, dpi, 96);
+  return height > standard ? MulDiv(dpi, height, standard) : dpi;
 }
 
 }  // namespace blinkolux

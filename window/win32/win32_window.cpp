@@ -60,7 +60,7 @@ Win32Window::Win32Window(Form1& form) : form_(form) {
   RegisterClassExW(&windowClass);
 
   // Made where the system places new windows, then sized for the DPI of the monitor it is on.
-  const SIZE frame = frameSize(systemDpi());
+  const SIZE frame = frameSize(systemDpi(), systemDpi());
   window_ =
       CreateWindowExW(kExStyle, kClassName, wide(kWindowCaption).c_str(), kStyle, CW_USEDEFAULT,
                       CW_USEDEFAULT, frame.cx, frame.cy, nullptr, nullptr, instance, this);
@@ -73,7 +73,7 @@ Win32Window::Win32Window(Form1& form) : form_(form) {
   form_.onLampsShown = [this] { mirror_->repaintNow(); };
 
   const int dpi = windowDpi(window_);
-  const SIZE scaled = frameSize(dpi);
+  const SIZE scaled = frameSize(layoutDpi(dpi), dpi);
   SetWindowPos(window_, nullptr, 0, 0, scaled.cx, scaled.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   layOut(dpi);
@@ -119,12 +119,12 @@ void Win32Window::addControl(const ControlDescription& c) {
   }
 }
 
-// Every control at its twips for `dpi`, in the system's message font at that DPI, made smaller
-// only where a caption would not fit its box otherwise.
+// Every control at its twips for the layout's DPI, in the system's message font at `dpi`, made
+// smaller only where a caption would not fit its box otherwise.
 void Win32Window::layOut(int dpi) {
-  dpi_ = dpi;
+  dpi_ = layoutDpi(dpi);
   for (const ControlDescription& c : kControls)
-    placeAt(control(c.id), c.left, c.top, c.width, c.height, dpi);
+    placeAt(control(c.id), c.left, c.top, c.width, c.height, dpi_);
   LOGFONTW font = messageFont(dpi);
   for (;;) {
     GdiObject<HFONT> made(CreateFontIndirectW(&font));
@@ -141,7 +141,7 @@ void Win32Window::layOut(int dpi) {
     if (fits || std::abs(font.lfHeight) <= kSmallestFont) break;
     font.lfHeight += font.lfHeight < 0 ? 1 : -1;
   }
-  mirror_->place(dpi, font_.get());
+  mirror_->place(dpi_, font_.get());
 }
 
 HWND Win32Window::control(ControlId id) const {
@@ -201,7 +201,7 @@ void Win32Window::onActivate(WPARAM w) {
 // is taken only where there is one that fits a frame at that DPI.
 void Win32Window::onDpiChanged(LPARAM l) {
   const int dpi = windowDpi(window_);
-  const SIZE frame = frameSize(dpi);
+  const SIZE frame = frameSize(layoutDpi(dpi), dpi);
   const auto* suggested = reinterpret_cast<const RECT*>(l);
   if (suggested != nullptr && suggested->right - suggested->left == frame.cx &&
       suggested->bottom - suggested->top == frame.cy)

@@ -25,7 +25,7 @@ class Win32Window {
   HWND handle() const { return window_; }
   HWND control(ControlId id) const;
   HWND mirror() const { return mirror_->handle(); }
-  int dpi() const { return dpi_; }
+  int dpi() const { return dpi_; }  // that its layout follows: the window's, and the text size
 
   // Called once the lamps have gone back, while the window still exists.
   std::function<void()> onUnloaded;
