@@ -3,9 +3,11 @@
 
 #include <string>
 
+#include "lamps/lamp_access.h"
 #include "lamps/win32/win32_keyboard.h"
 #include "window/clocks.h"
 #include "window/form.h"
+#include "window/win32/lamp_record.h"
 #include "window/win32/single_instance.h"
 #include "window/win32/win32_window.h"
 
@@ -39,10 +41,18 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   SteadyClock clock;
   Form1 form(keyboard, clock);
   Win32Window window(form);
+  // The last copy was ended without putting the lamps back: do it for it (key events reach the
+  // system through a window of the desktop, so after the window is made).
+  LampRecord record;
+  if (const auto left = record.leftBehind()) LampAccess(keyboard).SetLockStates(*left);
   form.Form_Load();
+  record.keep(form.SavedLamps);
+  window.onUnloaded = [&] {
+    record.forget();
 #ifdef BLINKOLUX_REPORT_LAMPS
-  // At once: when the session ends, the process may be ended as soon as the window is gone.
-  window.onUnloaded = [&] { reportLamps(form.SavedLamps, LampAccess(keyboard).GetLockStates()); };
+    // At once: when the session ends, the process may be ended as soon as the window is gone.
+    reportLamps(form.SavedLamps, LampAccess(keyboard).GetLockStates());
 #endif
+  };
   return window.run();
 }
