@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh g++ make cmake qt6-base-dev libqt6gui6 libx11-dev libxi-dev libxrandr-dev \
   libsystemd-dev pkgconf fonts-dejavu-extra \
   libgtest-dev libbenchmark-dev xvfb x11-xkb-utils x11-xserver-utils xdotool imagemagick openbox \
-  mingw-w64 wine wine64 icoutils librsvg2-bin clang libclang-rt-14-dev \
+  mingw-w64 wine wine64 icoutils librsvg2-bin wixl msitools zip unzip clang libclang-rt-14-dev \
   umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-dbusmock dbus-daemon weston xwayland \
   lintian appstream desktop-file-utils man-db dpkg-dev
 
@@ -47,6 +47,7 @@ dpi() {  # the prefix's DPI, taken up by the next start of Wine
       --gtest_filter='Win32WindowTest.*'
   done
   dpi 96
+  tests/package_test.sh windows
 )
 # As a user sees it on the X server, at 96 and 144 DPI: the whole window, by its own geometry.
 (

@@ -2,9 +2,34 @@
 # SPDX-License-Identifier: MIT
 # The Debian package, built from build/: its contents, lintian (no errors), the desktop entry and
 # the AppStream metadata validated. Where installing harms nobody (CI=true, and no blinkolux
-# package installed), it is also installed, run on the test X server ($DISPLAY), and purged.
+# package installed), it is also installed, run on the test X server ($DISPLAY), and purged. With
+# `windows`, the Windows zip and MSI instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# `package_test.sh windows`, under Wine (scripts/wine.sh): the zip holds its three files; the MSI
+# is per user (under LocalAppDataFolder, no ALLUSERS), upgrades by its fixed code, installs the exe
+# and a Start-menu shortcut with msiexec, and its uninstall takes both away.
+if [ "${1:-}" = windows ]; then
+  readarray -t made < <(scripts/package-windows.sh 2>/dev/null | tail -n 2)
+  zip=${made[0]} msi=${made[1]}
+  [ "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = "LICENSE.txt README.txt blinkolux.exe " ]
+  table() { msiinfo export "$msi" "$1"; }
+  grep -q $'^UserPrograms\tLocalAppDataFolder\tPrograms' <<<"$(table Directory)"
+  grep -qi '^{FD6B4CC5-F849-4DFC-8A34-E571B7E15AAE}' <<<"$(table Upgrade)"
+  grep -q $'^StartMenuShortcut\tProgramMenuFolder\tBlinkolux' <<<"$(table Shortcut)"
+  if grep -q '^ALLUSERS' <<<"$(table Property)"; then echo "the MSI sets ALLUSERS"; exit 1; fi
+  user="$WINEPREFIX/drive_c/users/$(id -un)/AppData"
+  exe="$user/Local/Programs/Blinkolux/blinkolux.exe"
+  shortcut="$user/Roaming/Microsoft/Windows/Start Menu/Programs/Blinkolux.lnk"
+  wine msiexec /i "$msi" /qn
+  [ -f "$exe" ] && [ -f "$shortcut" ] && cmp -s "$exe" build-windows/blinkolux.exe
+  wine msiexec /x "$msi" /qn
+  [ ! -e "$exe" ] && [ ! -e "$shortcut" ]
+  echo "Windows: the zip holds its three files; the MSI installs per user and uninstalls"
+  exit 0
+fi
+
 deb=$(scripts/package.sh | tail -n 1)
 echo "package: $deb"
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
@@ -21,7 +46,7 @@ dpkg-deb -f "$deb" Depends | grep -q fonts-dejavu-extra
 # Errors fail, warnings are shown.
 found=$(lintian --tag-display-limit 0 "$deb" 2>&1)
 echo "$found"
-! grep -q '^E:' <<<"$found"
+if grep -q '^E:' <<<"$found"; then echo "lintian found errors"; exit 1; fi
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
