@@ -9,10 +9,11 @@ set(made)
 set(blinkolux_icon_pngs)
 foreach(size 16 24 32 48 64 128 256)
   set(png ${PROJECT_BINARY_DIR}/icons/${size}/${app_id}.png)
+  blinkolux_icon_source(drawing ${size})
   add_custom_command(OUTPUT ${png}
                      COMMAND ${CMAKE_COMMAND} -E make_directory icons/${size}
-                     COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} ${svg} -o ${png}
-                     DEPENDS ${svg} WORKING_DIRECTORY ${PROJECT_BINARY_DIR} VERBATIM)
+                     COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} ${drawing} -o ${png}
+                     DEPENDS ${drawing} WORKING_DIRECTORY ${PROJECT_BINARY_DIR} VERBATIM)
   install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
   list(APPEND made ${png})
   list(APPEND blinkolux_icon_pngs ${png})
