@@ -18,7 +18,26 @@ COLORREF colorRef(std::uint32_t rgb) {
   return RGB((rgb >> 16) & 0xff, (rgb >> 8) & 0xff, rgb & 0xff);
 }
 
+std::uint32_t systemColor(int index) {
+  const COLORREF color = GetSysColor(index);
+  return std::uint32_t{GetRValue(color)} << 16 | std::uint32_t{GetGValue(color)} << 8 |
+         GetBValue(color);
+}
+
 }  // namespace
+
+LampLook mirroredLook(bool driven, bool lit) {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
+  if (SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) == 0 ||
+      (contrast.dwFlags & HCF_HIGHCONTRASTON) == 0)
+    return lampLook(driven, lit);
+  if (!driven) return {false, 0, systemColor(COLOR_GRAYTEXT), systemColor(COLOR_GRAYTEXT)};
+  return lit ? LampLook{true, systemColor(COLOR_HIGHLIGHT), systemColor(COLOR_WINDOWTEXT),
+                        systemColor(COLOR_HIGHLIGHTTEXT)}
+             : LampLook{true, systemColor(COLOR_WINDOW), systemColor(COLOR_WINDOWTEXT),
+                        systemColor(COLOR_WINDOWTEXT)};
+}
 
 LampMirror::LampMirror(HWND parent, const Form1& form) : form_(form) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -90,7 +109,7 @@ void LampMirror::paint() {
   SetBkMode(dc, TRANSPARENT);
   for (Lamp lamp : kLamps) {
     const std::size_t i = index(lamp);
-    const LampLook look = lampLook(form_.lampsDriven[i], form_.lampsShown[i]);
+    const LampLook look = mirroredLook(form_.lampsDriven[i], form_.lampsShown[i]);
     const GdiObject<HPEN> pen(CreatePen(look.filled ? PS_SOLID : PS_DOT, 1, colorRef(look.edge)));
     const GdiObject<HBRUSH> fill(look.filled ? CreateSolidBrush(colorRef(look.fill)) : nullptr);
     const Selected selectedPen(dc, pen.get());

@@ -33,4 +33,8 @@ class LampMirror {
   HFONT font_ = nullptr;  // the window's
 };
 
+// How a lamp is drawn: the window table's look, or in high contrast the user's own colours, on
+// which the fixed ones may vanish (a dark lamp's #454C56 on black).
+LampLook mirroredLook(bool driven, bool lit);
+
 }  // namespace blinkolux

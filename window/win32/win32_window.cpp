@@ -251,6 +251,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_ACTIVATE:
       onActivate(w);
       return 0;
+    case WM_SYSCOLORCHANGE:  // high contrast switched on or off, or other colours
+      RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      break;
     case WM_DPICHANGED:
       onDpiChanged(l);
       return 0;
