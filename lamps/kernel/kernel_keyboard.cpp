@@ -27,16 +27,12 @@ long long millisecondsNow() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::runtime_error failure(const std::string& what, int error) {
-  return std::runtime_error(what + ": " + std::strerror(-error));
-}
-
 }  // namespace
 
 KernelKeyboard::KernelKeyboard() : session_(std::make_unique<LogindSession>()) {
   sd_event* event = nullptr;
   if (const int error = sd_event_new(&event); error < 0)
-    throw failure("cannot watch the keyboard lamps", error);
+    throw sdFailure("cannot watch the keyboard lamps", error);
   event_.reset(event);
   findSeat();
   findLeds();

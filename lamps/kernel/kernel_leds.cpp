@@ -29,10 +29,6 @@ std::string seatOf(sd_device* device) {
   return seat != nullptr && *seat != '\0' ? seat : "seat0";
 }
 
-std::runtime_error failure(const std::string& what, int error) {
-  return std::runtime_error(what + ": " + std::strerror(-error));
-}
-
 }  // namespace
 
 // logind's word, else XDG_SEAT, else seat0.
@@ -46,7 +42,7 @@ void KernelKeyboard::findSeat() {
 void KernelKeyboard::findLeds() {
   sd_device_enumerator* enumerator = nullptr;
   if (const int error = sd_device_enumerator_new(&enumerator); error < 0)
-    throw failure("cannot list the keyboard lamps", error);
+    throw sdFailure("cannot list the keyboard lamps", error);
   const SdOwner<sd_device_enumerator> owned(enumerator);
   sd_device_enumerator_add_match_subsystem(enumerator, "leds", 1);
   std::array<bool, 3> found{};

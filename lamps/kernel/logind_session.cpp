@@ -44,8 +44,7 @@ LogindSession::LogindSession() {
 void LogindSession::attach(sd_event* event, std::function<void()> onChanged) {
   onChanged_ = std::move(onChanged);
   if (const int error = sd_bus_attach_event(bus_.get(), event, 0); error < 0)
-    throw std::runtime_error(std::string("cannot follow the logind session: ") +
-                             std::strerror(-error));
+    throw sdFailure("cannot follow the logind session", error);
   // Signals name the session by its real path, not by "auto".
   char* id = nullptr;
   char* path = nullptr;

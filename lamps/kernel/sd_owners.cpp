@@ -5,6 +5,8 @@
 #include <systemd/sd-device.h>
 #include <systemd/sd-event.h>
 
+#include <cstring>
+
 namespace blinkolux {
 
 void SdUnref::operator()(sd_bus* bus) const {
@@ -24,6 +26,10 @@ void SdUnref::operator()(sd_device_monitor* monitor) const {
 }
 void SdUnref::operator()(sd_event* event) const {
   sd_event_unref(event);
+}
+
+std::runtime_error sdFailure(const std::string& what, int error) {
+  return std::runtime_error(what + ": " + std::strerror(-error));
 }
 
 }  // namespace blinkolux

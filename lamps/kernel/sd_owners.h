@@ -2,6 +2,8 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 // libsystemd's handles, declared so that headers need not include libsystemd's own.
 struct sd_bus;
@@ -24,5 +26,9 @@ struct SdUnref {
 };
 template <typename T>
 using SdOwner = std::unique_ptr<T, SdUnref>;
+
+// A libsystemd call that failed with `error` (a negative errno), as one line: what it was for,
+// then why.
+std::runtime_error sdFailure(const std::string& what, int error);
 
 }  // namespace blinkolux
