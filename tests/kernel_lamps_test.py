@@ -152,7 +152,8 @@ class Program:
         self.display = environment.get('DISPLAY', os.environ['DISPLAY'])
         self.process = subprocess.Popen(command, stderr=subprocess.PIPE, text=True)
         try:
-            self.window = run(['xdotool', 'search', '--sync', '--name', '^Blinkolux$'],
+            self.window = run(['xdotool', 'search', '--sync', '--onlyvisible', '--name',
+                               '^Blinkolux$'],
                               env=dict(os.environ, DISPLAY=self.display), timeout=20).split()[0]
         except subprocess.TimeoutExpired:
             self.process.kill()
@@ -172,6 +173,15 @@ class Program:
         self.process.send_signal(signal.SIGTERM)
         _, errors = self.process.communicate(timeout=10)
         return self.process.returncode, errors
+
+
+def failing(environment, user=None):
+    """Blinkolux failing as started from a menu: its box closed as a user would, then what it
+    said and its status."""
+    program = Program(environment, user)  # the box is its only window
+    program.key('Return')
+    _, errors = program.process.communicate(timeout=10)
+    return program.process.returncode, errors.replace(QT_NOISE, '')
 
 
 WAYLAND = {'XDG_SESSION_TYPE': 'wayland', 'DBUS_SYSTEM_BUS_ADDRESS': 'unix:path=/nonexistent'}
@@ -228,21 +238,14 @@ class KernelLamps(unittest.TestCase):
 
     def test_says_in_one_line_what_is_missing(self):
         self.keyboards.share()
-        unprivileged = subprocess.run(['setpriv', '--reuid=65534', '--regid=65534',
-                                       '--clear-groups', 'env', *(f'{k}={v}' for k, v in
-                                                                  WAYLAND.items()), PROGRAM],
-                                      capture_output=True, text=True, timeout=20)
-        self.assertEqual(unprivileged.returncode, 1)
+        status, errors = failing(WAYLAND, user=65534)
+        self.assertEqual(status, 1)
         self.assertIn('blinkolux: may not set the keyboard lamps: that needs a local session in '
-                      'the foreground (systemd-logind), or write access to ',
-                      unprivileged.stderr)
+                      'the foreground (systemd-logind), or write access to ', errors)
         self.keyboards.remove(3)
         self.keyboards.remove(7)
-        none = subprocess.run(['env', *(f'{k}={v}' for k, v in WAYLAND.items()), PROGRAM],
-                              capture_output=True, text=True, timeout=20)
-        self.assertEqual((none.returncode, none.stderr.replace(QT_NOISE, '')),
-                         (1, 'blinkolux: no keyboard lamps found on seat0 '
-                             '(/sys/class/leds/input*::*lock)\n'))
+        self.assertEqual(failing(WAYLAND), (1, 'blinkolux: no keyboard lamps found on seat0 '
+                                               '(/sys/class/leds/input*::*lock)\n'))
 
     def test_through_logind_as_an_unprivileged_user(self):
         with Logind(self.keyboards) as logind:
@@ -316,10 +319,7 @@ class KernelLamps(unittest.TestCase):
             self.keyboards.press([9], 'NC.')
             self.keyboards.resend_add(3)  # as `udevadm trigger --action=add` does
             # One copy per seat: a second one on the other display leaves it to the first.
-            second = subprocess.run(['env', *(f'{k}={v}' for k, v in session.items()),
-                                     f'DISPLAY={other}', PROGRAM],
-                                    capture_output=True, text=True, timeout=20)
-            self.assertEqual((second.returncode, second.stderr.replace(QT_NOISE, '')),
+            self.assertEqual(failing(dict(session, DISPLAY=other)),
                              (1, 'blinkolux: Blinkolux already runs on seat0 (on another '
                                  'display), and drives its lamps\n'))
             self.assertTrue(contains_in_order(self.keyboards.watch([9], 1.0)[9],

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <QApplication>
 #include <QIcon>
+#include <QMessageBox>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include <unistd.h>
 
 #include "lamps/kernel/kernel_keyboard.h"
 #include "lamps/lamp_access.h"
@@ -119,6 +122,21 @@ void putBackLeftBehind(DisplayClaim& claim, std::string_view kind, Keyboard& key
   }
 }
 
+// Started from a menu, nobody reads stderr: there the reason is shown in a box as well, when the
+// display could be opened, and the status stays 1 once it is closed.
+int failBeforeTheWindow(int argc, char** argv, const std::string& reason, bool displayOpened) {
+  std::fprintf(stderr, "blinkolux: %s\n", reason.c_str());
+  if (!displayOpened || isatty(STDERR_FILENO) == 1) return 1;
+  QApplication app(argc, argv);
+  presentAsDesktopProgram();
+  QString text = QString::fromStdString(reason) + u'.';
+  text[0] = text[0].toUpper();
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Blinkolux"), text);
+  box.setTextFormat(Qt::PlainText);  // the reason may name paths and seats, never markup
+  box.exec();
+  return 1;
+}
+
 // The window, until it closes; every way out closes it, which puts the lamps back.
 int run(QApplication& app, DisplayClaim& claim, Keyboard& keyboard, std::string_view kind,
         SignalPipe& signalPipe) {
@@ -162,8 +180,12 @@ int main(int argc, char** argv) {
     openKeyboard(*claim, choice);
     signalPipe = std::make_unique<SignalPipe>();
   } catch (const std::runtime_error& error) {
-    std::fprintf(stderr, "blinkolux: %s\n", error.what());
-    return 1;
+    const bool displayOpened = claim != nullptr;
+    // Nothing held while the reason is shown: a copy started meanwhile may run.
+    kernelLamps.putBack();
+    choice = {};
+    claim.reset();
+    return failBeforeTheWindow(argc, argv, error.what(), displayOpened);
   }
   putBackLeftBehind(*claim, choice.kind, *choice.keyboard);
 
