@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "form_fixture.h"
+#include "window/win32/placement.h"
 #include "window/win32/win32_window.h"
 
 namespace blinkolux {
@@ -271,8 +272,22 @@ TEST_F(Win32WindowTest, ClicksByPositionReachTheirHandlers) {
   EXPECT_FALSE(form.Timer3.enabled());
 }
 
-TEST_F(Win32WindowTest, TheSliderSetsTheRunningLightsInterval) {
+// What the slider's tooltip says.
+std::wstring tipOf(const Win32Window& window) {
+  std::wstring tip(80, L'\0');
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window.handle();
+  tool.uId = reinterpret_cast<UINT_PTR>(window.control(ControlId::Slider1));
+  tool.lpszText = tip.data();
+  SendMessageW(window.tips(), TTM_GETTEXTW, tip.size(), reinterpret_cast<LPARAM>(&tool));
+  tip.resize(tip.find(L'\0'));
+  return tip;
+}
+
+TEST_F(Win32WindowTest, TheSliderSetsTheRunningLightsIntervalAndSaysItInItsTooltip) {
   const HWND slider = window.control(ControlId::Slider1);
+  EXPECT_EQ(tipOf(window), L"100 ms per step");
   SendMessageW(slider, WM_KEYDOWN, VK_PRIOR, 0);  // a large change: +5 (the trackbar's page up)
   SendMessageW(slider, WM_KEYDOWN, VK_RIGHT, 0);
   window.pump();
@@ -281,6 +296,7 @@ TEST_F(Win32WindowTest, TheSliderSetsTheRunningLightsInterval) {
   EXPECT_NE(value, 100);
   clock.advanceBy(form.timers, 1);
   EXPECT_EQ(form.Timer1.interval(), value);
+  EXPECT_EQ(tipOf(window), wide(speedText(value)));
   SendMessageW(slider, WM_KEYDOWN, VK_HOME, 0);
   clock.advanceBy(form.timers, 1);
   EXPECT_EQ(form.Timer1.interval(), 1);

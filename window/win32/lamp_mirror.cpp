@@ -39,7 +39,7 @@ LampLook mirroredLook(bool driven, bool lit) {
                         systemColor(COLOR_WINDOWTEXT)};
 }
 
-LampMirror::LampMirror(HWND parent, const Form1& form) : form_(form) {
+LampMirror::LampMirror(HWND parent, const Form1& form, HWND tips) : form_(form), tips_(tips) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW mirrorClass{};
   mirrorClass.cbSize = sizeof mirrorClass;
@@ -50,9 +50,6 @@ LampMirror::LampMirror(HWND parent, const Form1& form) : form_(form) {
   RegisterClassExW(&mirrorClass);
   window_ = CreateWindowExW(0, kClassName, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
                             nullptr, instance, this);
-  tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent,
-                          nullptr, instance, nullptr);
   for (Lamp lamp : kLamps) {
     std::wstring name = wide(blinkolux::name(lamp));
     TTTOOLINFOW tool{};

@@ -12,7 +12,8 @@ namespace blinkolux {
 // focus, its lamps' names as tooltips.
 class LampMirror {
  public:
-  LampMirror(HWND parent, const Form1& form);
+  // `tips` shows the lamps' names.
+  LampMirror(HWND parent, const Form1& form, HWND tips);
   LampMirror(const LampMirror&) = delete;
   LampMirror& operator=(const LampMirror&) = delete;
 

@@ -69,7 +69,12 @@ Win32Window::Win32Window(Form1& form) : form_(form) {
   for (const bool label : {true, false})
     for (const ControlDescription& c : kControls)
       if ((c.kind == ControlKind::Label) == label) addControl(c);
-  mirror_ = std::make_unique<LampMirror>(window_, form_);
+  tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
+                          nullptr, instance, nullptr);
+  speedText_ = std::make_unique<SpeedText>(control(ControlId::Slider1), tips_);
+  speedText_->show(form_.Slider1.Value);
+  mirror_ = std::make_unique<LampMirror>(window_, form_, tips_);
   form_.onLampsShown = [this] { mirror_->repaintNow(); };
 
   const int dpi = windowDpi(window_);
@@ -82,6 +87,7 @@ Win32Window::Win32Window(Form1& form) : form_(form) {
 
 Win32Window::~Win32Window() {
   form_.onLampsShown = nullptr;
+  speedText_.reset();  // its annotation goes with the slider
   if (IsWindow(window_)) DestroyWindow(window_);
 }
 
@@ -244,9 +250,11 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l) {
       onCommand(w);
       return 0;
     case WM_HSCROLL:
-      if (reinterpret_cast<HWND>(l) == control(ControlId::Slider1))
+      if (reinterpret_cast<HWND>(l) == control(ControlId::Slider1)) {
         form_.setValue(ControlId::Slider1, static_cast<int>(SendMessageW(
                                                control(ControlId::Slider1), TBM_GETPOS, 0, 0)));
+        speedText_->show(form_.Slider1.Value);
+      }
       return 0;
     case WM_ACTIVATE:
       onActivate(w);

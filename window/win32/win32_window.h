@@ -9,6 +9,7 @@
 #include "window/form.h"
 #include "window/win32/gdi.h"
 #include "window/win32/lamp_mirror.h"
+#include "window/win32/speed_text.h"
 
 namespace blinkolux {
 
@@ -25,6 +26,7 @@ class Win32Window {
   HWND handle() const { return window_; }
   HWND control(ControlId id) const;
   HWND mirror() const { return mirror_->handle(); }
+  HWND tips() const { return tips_; }
   int dpi() const { return dpi_; }  // that its layout follows: the window's, and the text size
 
   // Called once the lamps have gone back, while the window still exists.
@@ -51,7 +53,9 @@ class Win32Window {
 
   Form1& form_;
   HWND window_ = nullptr;
+  HWND tips_ = nullptr;  // the tooltips of the slider and of the mirror's lamps
   std::unique_ptr<LampMirror> mirror_;
+  std::unique_ptr<SpeedText> speedText_;
   GdiObject<HFONT> font_;
   HWND focus_ = nullptr;  // kept while another window is active
   int dpi_ = 96;
