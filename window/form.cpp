@@ -29,12 +29,14 @@ void Form1::Form_Unload() {
 }
 
 void Form1::commit() {
-  keyboard_.commit();
   const Lamps driven = keyboard_.driven();
-  if (lamps_.seen() == lampsShown && driven == lampsDriven) return;
-  lampsShown = lamps_.seen();
-  lampsDriven = driven;
-  if (onLampsShown) onLampsShown();
+  if (lamps_.seen() != lampsShown || driven != lampsDriven) {
+    lampsShown = lamps_.seen();
+    lampsDriven = driven;
+    // First: the mirror's requests can then leave with the step's.
+    if (onLampsShown) onLampsShown();
+  }
+  keyboard_.commit();
 }
 
 void Form1::setValue(ControlId id, int value) {

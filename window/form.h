@@ -75,7 +75,7 @@ class Form1 {
   void startShow(Timer& show, std::int32_t interval);
   void playShow(Timer& show, const ShowScript& script);
   void endShow(Timer& show);
-  void commit();  // the lamp writes leave, and the mirror follows
+  void commit();  // the mirror is told, then the lamp writes leave
 
   Keyboard& keyboard_;
   LampAccess lamps_;

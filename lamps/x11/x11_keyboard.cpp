@@ -136,7 +136,9 @@ void X11Keyboard::fetchState() {
 void X11Keyboard::takeEvents() {
   Display* display = display_.get();
   bool remapped = false;
-  while (XEventsQueued(display, QueuedAfterReading) > 0) {
+  // One read of the connection: what arrives meanwhile waits for the next step.
+  for (int queued = XEventsQueued(display, QueuedAfterReading); queued > 0;
+       queued = XEventsQueued(display, QueuedAlready)) {
     XEvent event;
     XNextEvent(display, &event);
     if (event.type != xkbEventBase_) {
@@ -213,16 +215,14 @@ void X11Keyboard::commit() {
     route.litByUs = *route.wanted;
   }
   if (affect != 0) XkbLockModifiers(display, XkbUseCoreKbd, affect, values);
-  bool sent = affect != 0;
   for (Route& route : routes_) {
     if (!route.wanted || route.serial != 0 || route.way != Way::Indicator) continue;
     route.serial = NextRequest(display);
     route.litByUs = *route.wanted;
     XkbSetNamedIndicator(display, scrollIndicator_, True, *route.wanted ? True : False, False,
                          nullptr);
-    sent = true;
   }
-  if (sent) XFlush(display);
+  XFlush(display);  // also what others queued to go with the step (the window's mirror)
   eventsTaken_ = false;
 }
 

@@ -33,6 +33,9 @@ class X11Keyboard final : public Keyboard {
   void commit() override;
   Lamps driven() override;
 
+  // Requests queued on this connection leave with the next commit's.
+  Display* connection() const { return display_.get(); }
+
  private:
   enum class Way { Unreachable, Lock, Indicator };
   // How one lamp is reached, and what we wrote to it.

@@ -138,11 +138,12 @@ int failBeforeTheWindow(int argc, char** argv, const std::string& reason, bool d
 }
 
 // The window, until it closes; every way out closes it, which puts the lamps back.
-int run(QApplication& app, DisplayClaim& claim, Keyboard& keyboard, std::string_view kind,
+int run(QApplication& app, DisplayClaim& claim, const KeyboardChoice& choice,
         SignalPipe& signalPipe) {
   SteadyClock clock;
-  Form1 form(keyboard, clock);
-  QtWindow window(form);
+  Form1 form(*choice.keyboard, clock);
+  QtWindow window(form, choice.x11 ? choice.x11->connection() : nullptr);
+  const std::string_view kind = choice.kind;
   form.Form_Load();
   KernelKeyboard* kernel = kernelLamps.keyboard.get();
   claim.keep(kind, kernel != nullptr ? kernel->record() : pattern(form.SavedLamps));
@@ -194,7 +195,7 @@ int main(int argc, char** argv) {
   const auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
   handleXErrors(x11 != nullptr ? x11->display() : nullptr);
   presentAsDesktopProgram();
-  const int status = run(app, *claim, *choice.keyboard, choice.kind, *signalPipe);
+  const int status = run(app, *claim, choice, *signalPipe);
   kernelLamps.putBack();
   claim->forget();
   return status;

@@ -49,7 +49,8 @@ QAccessibleInterface* speedAccessible(const QString& /*className*/, QObject* obj
 
 }  // namespace
 
-QtWindow::QtWindow(Form1& form) : form_(form) {
+QtWindow::QtWindow(Form1& form, Display* lampConnection)
+    : form_(form), mirror_(form, this, lampConnection) {
   setWindowTitle(toQString(kWindowCaption));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -64,7 +65,7 @@ QtWindow::QtWindow(Form1& form) : form_(form) {
   mirror_.setGeometry(pixels(kMirror.left), pixels(kMirror.top), pixels(kMirror.width),
                       pixels(kMirror.height));
   // At once: a show's end step pauses the thread with the lamps dark, and the event loop with it.
-  form_.onLampsShown = [this] { mirror_.repaint(); };
+  form_.onLampsShown = [this] { mirror_.showLamps(); };
 
   wake_.setSingleShot(true);
   wake_.setTimerType(Qt::PreciseTimer);
@@ -127,8 +128,20 @@ void QtWindow::addControl(const ControlDescription& c) {
   widget->setGeometry(pixels(c.left), pixels(c.top), pixels(c.width), pixels(c.height));
 }
 
-LampMirror::LampMirror(const Form1& form, QWidget* parent) : QWidget(parent), form_(form) {
+LampMirror::LampMirror(const Form1& form, QWidget* parent, Display* stepConnection)
+    : QWidget(parent),
+      form_(form),
+      onServer_(X11Backgrounds::available()),
+      stepConnection_(stepConnection) {
   setAttribute(Qt::WA_OpaquePaintEvent);  // the picture has the background: nothing beneath
+  // A window of its own, which Qt leaves to the server to paint.
+  if (onServer_) setAttribute(Qt::WA_PaintOnScreen);
+}
+
+LampMirror::~LampMirror() = default;
+
+QPaintEngine* LampMirror::paintEngine() const {
+  return onServer_ ? nullptr : QWidget::paintEngine();
 }
 
 QRectF LampMirror::lamp(std::size_t index) const {
@@ -157,17 +170,64 @@ QPixmap LampMirror::draw() const {
   return picture;
 }
 
-void LampMirror::paintEvent(QPaintEvent* /*event*/) {
-  // The pictures have the background and the scale in them: a new theme or screen draws anew.
-  const std::pair look{palette().color(backgroundRole()).rgba(), devicePixelRatioF()};
-  if (look != drawnFor_) pictures_.clear();
-  drawnFor_ = look;
+unsigned LampMirror::state() const {
   unsigned state = 0;
   for (std::size_t i = 0; i < kLampNames.size(); ++i)
     state |= (form_.lampsShown[i] ? 1U : 0U) << i | (form_.lampsDriven[i] ? 8U : 0U) << i;
-  auto picture = pictures_.find(state);
-  if (picture == pictures_.end()) picture = pictures_.emplace(state, draw()).first;
+  return state;
+}
+
+// The pictures have the background and the scale in them: a new theme or screen draws anew.
+bool LampMirror::forgetOldPictures() {
+  const std::pair look{palette().color(backgroundRole()).rgba(), devicePixelRatioF()};
+  if (look == drawnFor_) return false;
+  drawnFor_ = look;
+  pictures_.clear();
+  if (server_) server_->clear();
+  return true;
+}
+
+void LampMirror::showLamps() {
+  if (!isVisible()) return;  // shown with the window
+  if (onServer_)
+    showOnServer(false);
+  else
+    repaint();
+}
+
+// A step only names another picture: a new theme or screen comes as a change or a paint event.
+void LampMirror::showOnServer(bool outsideAStep) {
+  if (!server_ || server_->window() != winId()) {  // made anew by Qt, on another screen say
+    server_ = std::make_unique<X11Backgrounds>(winId(), stepConnection_);
+    forgetOldPictures();
+  }
+  const unsigned now = state();
+  if (!server_->has(now)) server_->add(now, draw().toImage());
+  server_->show(now, outsideAStep);
+}
+
+// Before the window maps: from then on the server has a picture to show.
+void LampMirror::showEvent(QShowEvent* event) {
+  if (onServer_) showOnServer(true);
+  QWidget::showEvent(event);
+}
+
+void LampMirror::paintEvent(QPaintEvent* /*event*/) {
+  if (onServer_) {  // shown, or a new theme or screen: the server repaints the rest itself
+    forgetOldPictures();
+    showOnServer(true);
+    return;
+  }
+  forgetOldPictures();
+  auto picture = pictures_.find(state());
+  if (picture == pictures_.end()) picture = pictures_.emplace(state(), draw()).first;
   QPainter(this).drawPixmap(0, 0, picture->second);
+}
+
+void LampMirror::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::PaletteChange && onServer_ && server_ && forgetOldPictures())
+    showOnServer(true);
+  QWidget::changeEvent(event);
 }
 
 bool LampMirror::event(QEvent* event) {

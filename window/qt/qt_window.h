@@ -6,11 +6,13 @@
 #include <QWidget>
 
 #include <map>
+#include <memory>
 #include <utility>
 
 #include <string_view>
 
 #include "window/form.h"
+#include "window/qt/x11_backgrounds.h"
 
 namespace blinkolux {
 
@@ -22,25 +24,41 @@ inline QString toQString(std::string_view text) {
 // laptops) or none in sight (a remote desktop).
 class LampMirror final : public QWidget {
  public:
-  LampMirror(const Form1& form, QWidget* parent);
+  // `stepConnection`: an X connection that the lamps flush at the end of every step, or null.
+  LampMirror(const Form1& form, QWidget* parent, Display* stepConnection);
+  ~LampMirror() override;
+
+  void showLamps();  // at once
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  QPaintEngine* paintEngine() const override;
+  void changeEvent(QEvent* event) override;
   bool event(QEvent* event) override;
 
  private:
   QRectF lamp(std::size_t index) const;
   QPixmap draw() const;
+  unsigned state() const;
+  bool forgetOldPictures();
+  void showOnServer(bool outsideAStep);  // then no step's flush carries it
+
   const Form1& form_;
   std::map<unsigned, QPixmap> pictures_;  // one for each state shown so far: a step only copies
   std::pair<QRgb, qreal> drawnFor_{};     // the background and scale they were drawn with
+  // On X, the pictures are the server's; elsewhere Qt paints them.
+  bool onServer_;
+  Display* stepConnection_;
+  std::unique_ptr<X11Backgrounds> server_;
 };
 
 // The Qt front-end of Form1: builds the widgets from the window table, forwards their events, and
 // wakes the form's timers at their earliest deadline.
 class QtWindow final : public QWidget {
  public:
-  explicit QtWindow(Form1& form);
+  // `lampConnection`: the X keyboard's connection, whose flush at each step the mirror joins.
+  explicit QtWindow(Form1& form, Display* lampConnection = nullptr);
   ~QtWindow() override { form_.onLampsShown = nullptr; }
   QtWindow(const QtWindow&) = delete;
   QtWindow& operator=(const QtWindow&) = delete;
@@ -54,7 +72,7 @@ class QtWindow final : public QWidget {
   void rearm();
 
   Form1& form_;
-  LampMirror mirror_{form_, this};
+  LampMirror mirror_;
   QTimer wake_;
   bool unloaded_ = false;
 };
