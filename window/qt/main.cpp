@@ -65,9 +65,6 @@ void setQtEnvironment() {
   // The window lives on the X display, where the one copy is claimed and the lamps are chosen, in
   // Wayland sessions too.
   setenv("QT_QPA_PLATFORM", "xcb", 1);
-  // The lamp mirror repaints a few hundred pixels a step: sent as shared memory, each would cost
-  // two more wake-ups a step waiting for the server to be done with it.
-  setenv("QT_XCB_NO_MITSHM", "1", 0);
 }
 
 // The keyboard chosen for the display, and what it needs.
