@@ -151,13 +151,19 @@ class Program:
             command = ['setpriv', f'--reuid={user}', f'--regid={user}', '--clear-groups'] + command
         self.display = environment.get('DISPLAY', os.environ['DISPLAY'])
         self.process = subprocess.Popen(command, stderr=subprocess.PIPE, text=True)
-        try:
-            self.window = run(['xdotool', 'search', '--sync', '--onlyvisible', '--name',
-                               '^Blinkolux$'],
-                              env=dict(os.environ, DISPLAY=self.display), timeout=20).split()[0]
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            raise AssertionError('no window: ' + self.process.communicate()[1]) from None
+        # Asked again and again: a search fails outright when a window it walks goes away.
+        deadline = time.monotonic() + 20
+        while True:
+            found = subprocess.run(['xdotool', 'search', '--onlyvisible', '--name', '^Blinkolux$'],
+                                   capture_output=True, text=True,
+                                   env=dict(os.environ, DISPLAY=self.display)).stdout.split()
+            if found:
+                self.window = found[0]
+                return
+            if time.monotonic() > deadline:
+                self.process.kill()
+                raise AssertionError('no window: ' + self.process.communicate()[1])
+            time.sleep(0.05)
 
     def click(self, x, y):
         run(['xdotool', 'mousemove', '--window', self.window, str(x), str(y), 'click', '1'],
