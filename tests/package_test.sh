@@ -27,7 +27,7 @@ if [ "${1:-}" = windows ]; then
   wine msiexec /x "$msi" /qn
   [ ! -e "$exe" ] && [ ! -e "$shortcut" ]
   # Terminal-Server aware, and the same bytes when built again elsewhere (no time stamp, no path).
-  x86_64-w64-mingw32-objdump -p build-windows/blinkolux.exe | grep -q TERMINAL_SERVICE_AWARE
+  grep -q TERMINAL_SERVICE_AWARE <<<"$(x86_64-w64-mingw32-objdump -p build-windows/blinkolux.exe)"
   again=$(mktemp -d)
   trap 'rm -rf "$again"' EXIT
   cmake -S . -B "$again" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DBLINKOLUX_TESTS=OFF \
