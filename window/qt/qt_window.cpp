@@ -138,8 +138,6 @@ LampMirror::LampMirror(const Form1& form, QWidget* parent, Display* stepConnecti
   if (onServer_) setAttribute(Qt::WA_PaintOnScreen);
 }
 
-LampMirror::~LampMirror() = default;
-
 QPaintEngine* LampMirror::paintEngine() const {
   return onServer_ ? nullptr : QWidget::paintEngine();
 }
@@ -213,12 +211,11 @@ void LampMirror::showEvent(QShowEvent* event) {
 }
 
 void LampMirror::paintEvent(QPaintEvent* /*event*/) {
+  forgetOldPictures();
   if (onServer_) {  // shown, or a new theme or screen: the server repaints the rest itself
-    forgetOldPictures();
     showOnServer(true);
     return;
   }
-  forgetOldPictures();
   auto picture = pictures_.find(state());
   if (picture == pictures_.end()) picture = pictures_.emplace(state(), draw()).first;
   QPainter(this).drawPixmap(0, 0, picture->second);

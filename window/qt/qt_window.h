@@ -7,9 +7,8 @@
 
 #include <map>
 #include <memory>
-#include <utility>
-
 #include <string_view>
+#include <utility>
 
 #include "window/form.h"
 #include "window/qt/x11_backgrounds.h"
@@ -26,7 +25,6 @@ class LampMirror final : public QWidget {
  public:
   // `stepConnection`: an X connection that the lamps flush at the end of every step, or null.
   LampMirror(const Form1& form, QWidget* parent, Display* stepConnection);
-  ~LampMirror() override;
 
   void showLamps();  // at once
 
