@@ -40,6 +40,11 @@ constexpr std::optional<Lamp> lampOf(int key) {
 // One state per lamp: Num, Caps, Scroll.
 using Lamps = std::array<bool, 3>;
 
+// The two locks a Wayland compositor keeps for the whole seat (Scroll Lock has no modifier).
+struct NumAndCaps {
+  bool num, caps;
+};
+
 // Lamps written as "N.S": Num and Scroll lit, Caps dark.
 constexpr Lamps lamps(std::string_view pattern) {
   return {pattern[0] == 'N', pattern[1] == 'C', pattern[2] == 'S'};

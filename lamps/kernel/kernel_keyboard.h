@@ -48,9 +48,6 @@ class KernelKeyboard final : public Keyboard, private LedFiles {
   Lamps driven() override;
 
   // Num Lock and Caps Lock as the compositor has them now, where it can be asked.
-  struct NumAndCaps {
-    bool num, caps;
-  };
   std::function<std::optional<NumAndCaps>()> compositorLocks;
 
   // What putBack() would restore, as the display's record keeps it, and who is told when it

@@ -31,10 +31,12 @@ void XwaylandLocks::fetch() {
   locked_ = state.locked_mods;
 }
 
-std::optional<XwaylandLocks::NumAndCaps> XwaylandLocks::current() {
+std::optional<NumAndCaps> XwaylandLocks::current() {
   Display* display = display_.get();
   bool focusMoved = false;
-  while (XEventsQueued(display, QueuedAfterReading) > 0) {
+  // One read of the connection: what arrives meanwhile waits for the next step.
+  for (int queued = XEventsQueued(display, QueuedAfterReading); queued > 0;
+       queued = XEventsQueued(display, QueuedAlready)) {
     XEvent event;
     XNextEvent(display, &event);
     if (event.type == FocusIn || event.type == FocusOut) focusMoved = true;

@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "lamps/lamps.h"
 #include "lamps/x11/x11_display.h"
 
 namespace blinkolux {
@@ -14,10 +15,6 @@ namespace blinkolux {
 // with no round trip but after the focus moves.
 class XwaylandLocks {
  public:
-  struct NumAndCaps {
-    bool num, caps;
-  };
-
   // Throws std::runtime_error with a one-line reason when there is no display.
   explicit XwaylandLocks(const char* displayName = nullptr);
 

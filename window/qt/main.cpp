@@ -96,11 +96,9 @@ void openKeyboard(DisplayClaim& claim, KeyboardChoice& choice) {
   }
   if (display.xwayland) {
     choice.xwayland = std::make_unique<XwaylandLocks>();
-    kernel.compositorLocks = [xwayland = choice.xwayland.get()] {
-      std::optional<KernelKeyboard::NumAndCaps> locks;
-      if (displayLost()) return locks;  // nothing may ask the server any more
-      if (const auto current = xwayland->current()) locks = {current->num, current->caps};
-      return locks;
+    kernel.compositorLocks = [xwayland = choice.xwayland.get()]() -> std::optional<NumAndCaps> {
+      if (displayLost()) return std::nullopt;  // nothing may ask the server any more
+      return xwayland->current();
     };
   }
   choice.keyboard = &kernel;
