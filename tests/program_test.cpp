@@ -19,6 +19,7 @@ namespace blinkolux {
 namespace {
 
 using testing::Child;
+using testing::clickOn;
 using testing::keymapDump;
 using testing::output;
 using testing::showChanges;
@@ -111,15 +112,7 @@ class RunningProgram : public ::testing::Test {
     EXPECT_EQ(view.rootProperty(kSaved), "");
   }
 
-  // A click at the middle of the control, where the window table places it.
-  void click(ControlId id) const {
-    const ControlDescription& c = control(id);
-    const std::string centre = std::to_string(pixels(c.left + c.width / 2)) + " " +
-                               std::to_string(pixels(c.top + c.height / 2));
-    ASSERT_EQ(output("xdotool mousemove --window " + std::to_string(window) + " " + centre +
-                     " click 1 && echo ok"),
-              "ok\n");
-  }
+  void click(ControlId id) const { ASSERT_TRUE(clickOn(window, id)); }
 
   std::vector<Step> watchSteps(int ms) {
     const Lamps before = view.indicators();

@@ -186,44 +186,32 @@ TEST_F(Win32Program, ASecondCopyLeavesTheFirstAloneAndExits0) {
 // A forced end runs no code: the lamps found at start wait in a volatile key, and the next start
 // puts them back before it begins. (Under Wine a new process starts with every lock off, so the
 // record is written here, as an ended copy would have left it.)
-TEST(Win32ProgramEnded, TheNextStartPutsTheLampsBackFirst) {
+class Win32ProgramEnded : public Win32Program {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Blinkolux lamps found at start", 0,
+                              nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t left[] = L"N.S";
+    RegSetValueExW(key, L"Lamps", 0, REG_SZ, reinterpret_cast<const BYTE*>(left), sizeof left);
+    Win32Program::SetUp();
+  }
+  void TearDown() override {
+    Win32Program::TearDown();
+    RegCloseKey(key);
+  }
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Blinkolux lamps found at start", 0,
-                            nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  const wchar_t left[] = L"N.S";
-  RegSetValueExW(key, L"Lamps", 0, REG_SZ, reinterpret_cast<const BYTE*>(left), sizeof left);
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE output = nullptr, write = nullptr;
-  ASSERT_TRUE(CreatePipe(&output, &write, &inherit, 0));
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write;
-  PROCESS_INFORMATION started{};
-  std::string commandLine = program;
-  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                             nullptr, &startup, &started));
-  CloseHandle(write);
-  HWND window = nullptr;
-  for (int i = 0; i < 500 && (window == nullptr || !IsWindowVisible(window)); ++i, Sleep(10))
-    window = FindWindowW(L"Blinkolux", L"Blinkolux");
+};
+
+TEST_F(Win32ProgramEnded, TheNextStartPutsTheLampsBackFirst) {
   DWORD size = 0;
   EXPECT_EQ(RegQueryValueExW(key, L"Lamps", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(started.hProcess, 5000), WAIT_OBJECT_0);
-  std::string reported(64, '\0');
-  DWORD read = 0;
-  ReadFile(output, reported.data(), static_cast<DWORD>(reported.size()), &read, nullptr);
-  reported.resize(read);
-  EXPECT_EQ(reported, "loaded N.S closed N.S\n");
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(report(), "loaded N.S closed N.S\n");
   // Every restoring exit forgets the record.
   EXPECT_EQ(RegQueryValueExW(key, L"Lamps", nullptr, nullptr, nullptr, &size),
             ERROR_FILE_NOT_FOUND);
-  RegCloseKey(key);
-  CloseHandle(output);
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
 }
 
 // Another program of the same user holds the name, as an event: no second copy, no silent end,

@@ -218,11 +218,11 @@ void XServerView::closeWindow(unsigned long window) {
   XSync(display_, False);
 }
 
-void clickOn(unsigned long window, ControlId id) {
+bool clickOn(unsigned long window, ControlId id) {
   const ControlDescription& c = control(id);
-  output("xdotool mousemove --window " + std::to_string(window) + " " +
-         std::to_string(pixels(c.left + c.width / 2)) + " " +
-         std::to_string(pixels(c.top + c.height / 2)) + " click 1");
+  return output("xdotool mousemove --window " + std::to_string(window) + " " +
+                std::to_string(pixels(c.left + c.width / 2)) + " " +
+                std::to_string(pixels(c.top + c.height / 2)) + " click 1 && echo ok") == "ok\n";
 }
 
 bool waitFor(const std::function<bool()>& holds, int ms) {

@@ -69,8 +69,9 @@ class XServerView {
   std::array<int, 3> indicatorIndex_{};
 };
 
-// A click at the middle of a control of the window, where the window table places it (96 DPI).
-void clickOn(unsigned long window, ControlId id);
+// A click at the middle of a control of the window, where the window table places it (96 DPI);
+// whether xdotool made it.
+bool clickOn(unsigned long window, ControlId id);
 
 // Whether `holds` came true within `ms`, asked every 5 ms.
 bool waitFor(const std::function<bool()>& holds, int ms);
