@@ -16,6 +16,15 @@ void FreeXData::operator()(void* data) const {
   XFree(data);
 }
 
+void takeArrivedEvents(Display* display, const std::function<void(const XEvent&)>& take) {
+  for (int queued = XEventsQueued(display, QueuedAfterReading); queued > 0;
+       queued = XEventsQueued(display, QueuedAlready)) {
+    XEvent event;
+    XNextEvent(display, &event);
+    take(event);
+  }
+}
+
 namespace {
 
 std::string shownName(const char* name) {

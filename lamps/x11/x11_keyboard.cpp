@@ -134,16 +134,11 @@ void X11Keyboard::fetchState() {
 // changed nothing brings no event, but then the server's state is what we wrote until the next
 // one). Events older than the last fetch are stale.
 void X11Keyboard::takeEvents() {
-  Display* display = display_.get();
   bool remapped = false;
-  // One read of the connection: what arrives meanwhile waits for the next step.
-  for (int queued = XEventsQueued(display, QueuedAfterReading); queued > 0;
-       queued = XEventsQueued(display, QueuedAlready)) {
-    XEvent event;
-    XNextEvent(display, &event);
+  takeArrivedEvents(display_.get(), [&](const XEvent& event) {
     if (event.type != xkbEventBase_) {
       remapped = remapped || event.type == MappingNotify;
-      continue;
+      return;
     }
     const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
     Way reported = Way::Unreachable;
@@ -159,7 +154,7 @@ void X11Keyboard::takeEvents() {
     for (Route& route : routes_)
       if (route.way == reported && route.serial != 0 && route.serial <= xkb.any.serial)
         route.wanted.reset();
-  }
+  });
   if (remapped) {
     findRoutes();
     fetchState();

@@ -32,18 +32,13 @@ void XwaylandLocks::fetch() {
 }
 
 std::optional<NumAndCaps> XwaylandLocks::current() {
-  Display* display = display_.get();
   bool focusMoved = false;
-  // One read of the connection: what arrives meanwhile waits for the next step.
-  for (int queued = XEventsQueued(display, QueuedAfterReading); queued > 0;
-       queued = XEventsQueued(display, QueuedAlready)) {
-    XEvent event;
-    XNextEvent(display, &event);
+  takeArrivedEvents(display_.get(), [&](const XEvent& event) {
     if (event.type == FocusIn || event.type == FocusOut) focusMoved = true;
     if (event.type == xkbEventBase_ &&
         reinterpret_cast<const XkbEvent&>(event).any.xkb_type == XkbStateNotify)
       locked_ = reinterpret_cast<const XkbEvent&>(event).state.locked_mods;
-  }
+  });
   if (focusMoved) fetch();
   if (!focused_) return std::nullopt;
   return NumAndCaps{numMask_ != 0 && (locked_ & numMask_) != 0, (locked_ & LockMask) != 0};
